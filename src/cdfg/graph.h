@@ -1,0 +1,141 @@
+// The in-memory CDFG graph: nodes addressed by 32-bit id, each with a kind,
+// three links, an attribute list and a source position.
+//
+// Every accessor takes the graph and a node id. Id 0, an id never created and
+// a deleted node all count as absent: getters then return 0 (0.0, nullptr)
+// and setters return -1. Setters return 0 on success.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "cdfg/vocabulary.h"
+
+using NodeId = std::uint32_t;
+
+struct CdfgAttr {
+    std::uint32_t id = 0;
+    std::uint32_t valueKind = 0;  // ATTR_CHAR .. ATTR_NODE
+    // ATTR_CHAR: the byte sign-extended; ATTR_INT/ATTR_NODE: 32 bits;
+    // ATTR_LONGLONG: 64 bits; ATTR_FLOAT: binary64 bit pattern;
+    // ATTR_STRING: index + 1 into CdfgGraph::texts, 0 for no text.
+    std::uint64_t bits = 0;
+};
+
+struct CdfgNode {
+    NodeId id = 0;
+    std::uint32_t kind = 0;
+    NodeId prev = 0;
+    NodeId next = 0;
+    NodeId jump = 0;
+    std::uint32_t attrBegin = 0;  // first attribute in CdfgGraph::attrs
+    std::uint32_t attrCnt = 0;
+    std::uint32_t fileName = 0;   // index + 1 into CdfgGraph::fileNames, 0 for none
+    std::uint32_t line = 0;
+    std::uint32_t column = 0;
+    std::uintptr_t mark = 0;      // scratch word of the checks; never written to a file
+    bool live = true;
+};
+
+struct CdfgGraph {
+    // The node list in creation order; deleted nodes stay with live == false.
+    std::vector<CdfgNode> nodes;
+    // Attribute storage shared by all nodes: each node's attributes are one
+    // contiguous run, moved to the end when a node gains an attribute and its
+    // run is not the last one.
+    std::vector<CdfgAttr> attrs;
+    // Texts of string attributes. A deque keeps c_str() pointers stable.
+    std::deque<std::string> texts;
+    // Source file names, shared by every node that names the same file.
+    std::deque<std::string> fileNames;
+    std::unordered_map<std::string_view, std::uint32_t> fileNameIndex;
+    // Id to node list index + 1, in lazily allocated pages, so that lookup is
+    // constant time and a small graph pays only for the pages it uses.
+    std::vector<std::unique_ptr<std::uint32_t[]>> idPages;
+    NodeId lastId = 0;
+};
+
+inline constexpr std::uint32_t kIdPageBits = 16;
+inline constexpr std::uint32_t kIdPageSize = 1u << kIdPageBits;
+
+std::unique_ptr<CdfgGraph> newGraph();
+// Creates a node with the given id (0 on failure: id 0). Sets lastId to id.
+// A second node with an id already in use takes the id over for lookups.
+NodeId createNodeWithId(CdfgGraph& g, NodeId id);
+// Creates a node of the kind with id lastId + 1; 0 when the ids are exhausted.
+NodeId createNode(CdfgGraph& g, std::uint32_t kind);
+// The live node with that id, or nullptr. The pointer is valid until the next
+// node is created.
+CdfgNode* lookupNode(CdfgGraph& g, NodeId id);
+const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id);
+// Id of the first CFG_ROOT node of the node list, 0 if none.
+NodeId findRoot(const CdfgGraph& g);
+
+std::uint32_t getKind(const CdfgGraph& g, NodeId id);
+int setKind(CdfgGraph& g, NodeId id, std::uint32_t kind);
+NodeId getPrevId(const CdfgGraph& g, NodeId id);
+int setPrevId(CdfgGraph& g, NodeId id, NodeId prev);
+NodeId getNextId(const CdfgGraph& g, NodeId id);
+int setNextId(CdfgGraph& g, NodeId id, NodeId next);
+NodeId getJumpId(const CdfgGraph& g, NodeId id);
+int setJumpId(CdfgGraph& g, NodeId id, NodeId jump);
+std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id);
+
+const char* getFileName(const CdfgGraph& g, NodeId id);
+// Stores the text as the node's file name; nullptr removes it.
+int setFileName(CdfgGraph& g, NodeId id, const char* text);
+int setFileName(CdfgGraph& g, NodeId id, std::string_view text);
+std::uint32_t getLine(const CdfgGraph& g, NodeId id);
+int setLine(CdfgGraph& g, NodeId id, std::uint32_t line);
+std::uint32_t getColumn(const CdfgGraph& g, NodeId id);
+int setColumn(CdfgGraph& g, NodeId id, std::uint32_t column);
+std::uintptr_t getMark(const CdfgGraph& g, NodeId id);
+int setMark(CdfgGraph& g, NodeId id, std::uintptr_t mark);
+
+// Attribute getters read the first attribute with the identifier, whatever
+// its value kind; an absent attribute reads as 0.
+std::uint32_t getAttrInt(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+std::int32_t getAttrSigned(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+std::int32_t getAttrChar(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+std::int64_t getAttrLongLong(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+double getAttrDouble(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+// The text of an ATTR_STRING attribute, nullptr otherwise.
+const char* getAttrString(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+// The whole text (embedded NUL bytes included) of an ATTR_STRING attribute,
+// nullptr otherwise.
+const std::string* getAttrText(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+std::uint32_t getAttrKind(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+// Value kind / identifier of the n-th attribute (1-based), 0 past the end.
+std::uint32_t getAttrKindAt(const CdfgGraph& g, NodeId id, std::uint32_t n);
+std::uint32_t getAttrIdAt(const CdfgGraph& g, NodeId id, std::uint32_t n);
+// The n-th attribute record (1-based), nullptr past the end.
+const CdfgAttr* getAttrAt(const CdfgGraph& g, NodeId id, std::uint32_t n);
+
+int setAttrChar(CdfgGraph& g, NodeId id, std::uint32_t attr, std::int8_t value);
+int setAttrInt(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t value);
+int setAttrLongLong(CdfgGraph& g, NodeId id, std::uint32_t attr, std::int64_t value);
+int setAttrDouble(CdfgGraph& g, NodeId id, std::uint32_t attr, double value);
+int setAttrNode(CdfgGraph& g, NodeId id, std::uint32_t attr, NodeId value);
+// Fails (-1) when the identifier already holds a value of another kind.
+// nullptr stores "no text".
+int setAttrString(CdfgGraph& g, NodeId id, std::uint32_t attr, const char* text);
+int setAttrString(CdfgGraph& g, NodeId id, std::uint32_t attr, std::string_view text);
+// Stores a value of any kind with raw bits (the reader and the text assembler).
+int setAttrRaw(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valueKind,
+               std::uint64_t bits);
+
+// Frees the node; its id then finds nothing. The node keeps its place in the
+// node list but is no longer written.
+void deleteNode(CdfgGraph& g, NodeId id);
+// Frees the node and, first, the nodes its ATTR_NODE attributes own (cross
+// references such as a variable's declaration are not followed).
+void deleteNodeTree(CdfgGraph& g, NodeId id);
+void freeGraph(std::unique_ptr<CdfgGraph> g);
+// True when the attribute of a node of this kind only points at another node
+// instead of owning it.
+bool isCrossReference(std::uint32_t kind, std::uint32_t attr);

@@ -1,0 +1,36 @@
+// Walking and editing operations shared by the passes: chains, directives,
+// node creation with a source position, and the deep copy of a function.
+#pragma once
+
+#include <cstdint>
+
+#include "cdfg/graph.h"
+
+// Last node of the chain that starts at node (node itself when it has no
+// NextId); 0 for 0. Stops if the chain loops back on itself.
+NodeId lastInChain(const CdfgGraph& g, NodeId node);
+// First node of the INFO_DIRECTIVE chain whose DfgDirective_TYPE equals type;
+// *text receives its DfgDirective_STR (may be nullptr). 0 when none.
+NodeId findDirective(const CdfgGraph& g, NodeId firstDirective, std::int32_t type,
+                     const char** text);
+// Top of the expression that a DFG_MANAGE_OPERATION owns, reached backwards
+// from node; the first node of the chain when there is no such owner.
+NodeId statementHead(const CdfgGraph& g, NodeId node);
+// Appends added (with whatever follows it) behind the last node of chain.
+int appendToChain(CdfgGraph& g, NodeId chain, NodeId added);
+// Creates a node of the kind with the next free id, copying the template's
+// source position when template is non-zero. Ends the process with status -1
+// when no node can be created.
+NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode);
+void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from);
+// Deep copy of the chain starting at first, with its owned subtrees; jumps
+// between copied control nodes are redirected into the copy.
+NodeId copySubtree(CdfgGraph& g, NodeId first);
+// While on, copySubtree records copied CFG_STRUCT/CFG_DECLARE nodes so that
+// declarations follow structures copied in the same clone.
+void setStructCloneMode(bool on);
+// Clears the marks that the structure clone mode set and forgets the pairs.
+void releaseStructClones(CdfgGraph& g);
+// True when the attribute of a node of this kind is shared by a copy rather
+// than copied with it.
+bool isSharedReference(std::uint32_t kind, std::uint32_t attr);

@@ -1,0 +1,5 @@
+#pragma once
+
+#include "cdfg/graph.h"
+
+int checkFunctionPointers(CdfgGraph& g);

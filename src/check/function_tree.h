@@ -1,0 +1,6 @@
+#pragma once
+
+#include "cdfg/graph.h"
+
+int buildFunctionTree(CdfgGraph& g);
+void releaseModuleList();

@@ -1,0 +1,9 @@
+// Allocation wrappers whose failure takes the one memory-failure path.
+#pragma once
+
+#include <cstddef>
+
+void* allocZeroed(std::size_t size);
+void* reallocChecked(void* pointer, std::size_t size);
+void freeMemory(void* pointer);
+char* duplicateString(const char* text);
