@@ -22,6 +22,7 @@
 #include "cdfg/reader.h"
 #include "cdfg/writer.h"
 #include "report/messages.h"
+#include "support/graph_builder.h"
 #include "util/memory.h"
 
 namespace {
@@ -426,23 +427,37 @@ protected:
     }
     std::string path(const char* name) const { return dir + "/" + name; }
 
-    // A small program: one file record naming "prog.c" whose function main
-    // was recorded under another file name, so that a rewrite is visible.
+    // int f(int a) { return a; }
+    // int main(int argc, char* argv[]) { int x; x = 1; f(x); //tavik module
+    //                                    return 0; }
+    // main was recorded under another file name, so that the rewrite is visible.
     std::string writeSmallProgram(const char* name) {
-        auto g = newGraph();
-        NodeId root = createNode(*g, CFG_ROOT);
-        NodeId file = createNode(*g, CFG_FILEINFO);
-        NodeId main = createNode(*g, CFG_FUNCTION);
-        setAttrNode(*g, root, CfgRoot_ELEMENT, file);
-        setAttrNode(*g, file, CfgFileinfo_ELEMENT, main);
-        setAttrString(*g, file, CfgFileinfo_NAME, "prog.c");
-        setPrevId(*g, main, file);
-        setAttrString(*g, main, CfgFunc_NAME, "main");
-        setFileName(*g, main, "prog.i");
-        setLine(*g, main, 3);
+        tb::GraphBuilder b;
+        b.file("prog.c");
+        NodeId f = b.at(1).function("f");
+        NodeId a = b.param(f, "a", tb::Type::Int());
+        b.body(f, {b.ret(b.var(a))});
+        NodeId main = b.at(3).function("main");
+        b.param(main, "argc", tb::Type::Int());
+        b.param(main, "argv", tb::Type::Char().ptr().array({0}));
+        NodeId x = b.local(main, "x", tb::Type::Int());
+        b.body(main, {b.at(4).stmt(b.assign(b.out(x), b.lit("1"))),
+                      b.at(5).stmt(b.call(f, {b.var(x)}, {"module"})),
+                      b.at(6).ret(b.lit("0"))});
+        setFileName(b.graph(), main, "prog.i");
         std::string p = path(name);
-        EXPECT_EQ(writeCdfg(g.get(), p.c_str()), 0);
+        b.writeTo(p);
         return p;
+    }
+
+    // The function node named name among the top-level elements.
+    static NodeId topLevelFunction(const CdfgGraph& g, const char* name) {
+        NodeId file = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT);
+        for (NodeId id = getAttrInt(g, file, CfgFileinfo_ELEMENT); id != 0; id = getNextId(g, id)) {
+            const char* text = getAttrString(g, id, CfgFunc_NAME);
+            if (getKind(g, id) == CFG_FUNCTION && text && std::string(text) == name) return id;
+        }
+        return 0;
     }
 
     std::string dir;
@@ -514,9 +529,8 @@ TEST_F(ProgramTest, NoCheckRunRewritesTheCdfgFileWithoutReadingTheConstraintFile
     EXPECT_EQ(quiet.out, "");
     auto rewritten = readCdfg(cdfg.c_str());
     ASSERT_NE(rewritten, nullptr);
-    NodeId root = findRoot(*rewritten);
-    NodeId file = getAttrInt(*rewritten, root, CfgRoot_ELEMENT);
-    NodeId main = getAttrInt(*rewritten, file, CfgFileinfo_ELEMENT);
+    NodeId main = topLevelFunction(*rewritten, "main");
+    ASSERT_NE(main, 0u);
     ASSERT_NE(getFileName(*rewritten, main), nullptr);
     EXPECT_STREQ(getFileName(*rewritten, main), "prog.c");
     EXPECT_EQ(getLine(*rewritten, main), 3u);
