@@ -1,6 +1,46 @@
+// The function tree: main, the module functions marked by `//tavik module`
+// directives on calls, and the functions reachable from each module (cloned
+// under the module's prefix when it has one). The object for analysis.
 #pragma once
+
+#include <string>
 
 #include "cdfg/graph.h"
 
+struct TreeNode {
+    NodeId node = 0;     // the function the module's calls now reach (a clone with a prefix)
+    NodeId called = 0;   // the function the program's call names
+    std::string name;    // function name (the prefixed name for a clone)
+    std::string file;    // source file name of the called function
+    bool hasFile = false;
+    TreeNode* next = nullptr;
+};
+
+struct ModuleRecord {
+    NodeId function = 0;
+    std::string name;
+    bool hasName = false;
+    std::string file;
+    bool hasFile = false;
+    std::string prefix;
+    bool hasPrefix = false;
+    TreeNode* tree = nullptr;  // newest first
+    ModuleRecord* next = nullptr;
+};
+
+// Newest first; filled by buildFunctionTree, released by releaseModuleList.
+extern ModuleRecord* moduleList;
+extern NodeId mainFunction;
+extern NodeId evalFunction;
+
+// 0 on success; -1 after message 501 or 502.
 int buildFunctionTree(CdfgGraph& g);
+// 1 when a module or a tree node has exactly that function node, name and file.
+// A null name or file never matches.
+int isInFunctionTree(NodeId function, const char* name, const char* file);
+// First tree node (modules in list order, each list from its head) whose
+// called function is the node; nullptr when none.
+const TreeNode* findTreeNodeByCalled(const CdfgGraph& g, NodeId function);
+// Frees every module record and tree node; moduleList, mainFunction and
+// evalFunction are reset.
 void releaseModuleList();

@@ -1,0 +1,315 @@
+#include "cdfg/graph.h"
+
+#include <cstring>
+
+namespace {
+
+CdfgNode* liveNode(CdfgGraph& g, NodeId id) {
+    if (id == 0) return nullptr;
+    std::uint32_t page = id >> kIdPageBits;
+    if (page >= g.idPages.size() || !g.idPages[page]) return nullptr;
+    std::uint32_t slot = g.idPages[page][id & (kIdPageSize - 1)];
+    if (slot == 0) return nullptr;
+    CdfgNode& node = g.nodes[slot - 1];
+    if (!node.live || node.id != id) return nullptr;
+    return &node;
+}
+
+const CdfgNode* liveNode(const CdfgGraph& g, NodeId id) {
+    return liveNode(const_cast<CdfgGraph&>(g), id);
+}
+
+const CdfgAttr* findAttr(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
+    const CdfgAttr* first = g.attrs.data() + node.attrBegin;
+    for (std::uint32_t i = 0; i < node.attrCnt; ++i)
+        if (first[i].id == attr) return first + i;
+    return nullptr;
+}
+
+const CdfgAttr* findAttr(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const CdfgNode* node = liveNode(g, id);
+    return node ? findAttr(g, *node, attr) : nullptr;
+}
+
+// Appends a new attribute to the node's run, moving the run to the end of the
+// shared storage when another node's run follows it.
+CdfgAttr& appendAttr(CdfgGraph& g, CdfgNode& node) {
+    if (node.attrBegin + node.attrCnt != g.attrs.size()) {
+        std::uint32_t begin = static_cast<std::uint32_t>(g.attrs.size());
+        for (std::uint32_t i = 0; i < node.attrCnt; ++i) g.attrs.push_back(g.attrs[node.attrBegin + i]);
+        node.attrBegin = begin;
+    }
+    g.attrs.emplace_back();
+    ++node.attrCnt;
+    return g.attrs.back();
+}
+
+int setAttrValue(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valueKind,
+                 std::uint64_t bits) {
+    CdfgNode* node = liveNode(g, id);
+    if (!node) return -1;
+    CdfgAttr* existing = const_cast<CdfgAttr*>(findAttr(g, *node, attr));
+    if (!existing) existing = &appendAttr(g, *node);
+    existing->id = attr;
+    existing->valueKind = valueKind;
+    existing->bits = bits;
+    return 0;
+}
+
+std::uint64_t storeText(CdfgGraph& g, const char* text, std::size_t length) {
+    if (!text) return 0;
+    g.texts.emplace_back(text, length);
+    return g.texts.size();
+}
+
+int setStringValue(CdfgGraph& g, NodeId id, std::uint32_t attr, const char* text,
+                   std::size_t length) {
+    CdfgNode* node = liveNode(g, id);
+    if (!node) return -1;
+    const CdfgAttr* existing = findAttr(g, *node, attr);
+    if (existing && existing->valueKind != ATTR_STRING) return -1;
+    return setAttrValue(g, id, attr, ATTR_STRING, storeText(g, text, length));
+}
+
+// Cross references that a node only points at (not owned): deleting a tree
+// must not follow them.
+bool isPortKind(std::uint32_t kind) {
+    return (kind >= DFG_INPUT_PORT && kind <= DFG_INPUT_VAR) ||
+           (kind >= DFG_OUTPUT_PORT && kind <= DFG_OUTPUT_VAR);
+}
+
+}  // namespace
+
+bool isCrossReference(std::uint32_t kind, std::uint32_t attr) {
+    if (isPortKind(kind))
+        return attr == DfgPort_DECL || attr == DfgPort_BEFOR || attr == DfgPort_PREV ||
+               attr == DfgPort_NEXT || attr == DfgPort_STRPARENT;
+    switch (kind) {
+        case CFG_FUNCTION: return attr == CfgFunc_TYPEDEFLINK;
+        case CFG_INSTANCE: return attr == CfgInstance_CELL;
+        case CFG_TYPEDEF: return attr == CfgTDef_STRUCTNODE;
+        case CFG_DECLARE:
+            return attr == CfgDecl_FIRSTUSE || attr == CfgDecl_LASTUSE ||
+                   attr == CfgDecl_STRUCTORGNODE || attr == CfgDecl_TYPEDEFLINK;
+        case CFG_MEMBER: return attr == CfgMember_SIGNAL;
+        case DFG_FUNC_CALL:
+            return attr == DfgFuncCall_FUNC_RETDECL || attr == DfgFuncCall_FUNC_TYPEDEFLINK;
+        case DFG_SPEC: return attr == DfgSpec_TYPEDEFLINK;
+        case DFG_POSTFIX: return attr == DfgPostfix_STRPARENT;
+        case DFG_PORT_INFO:
+        case DFG_PORT_LIST: return attr == 2;
+        default: return false;
+    }
+}
+
+std::unique_ptr<CdfgGraph> newGraph() { return std::make_unique<CdfgGraph>(); }
+
+NodeId createNodeWithId(CdfgGraph& g, NodeId id) {
+    if (id == 0) return 0;
+    std::uint32_t page = id >> kIdPageBits;
+    if (page >= g.idPages.size()) g.idPages.resize(page + 1);
+    if (!g.idPages[page]) g.idPages[page] = std::make_unique<std::uint32_t[]>(kIdPageSize);
+    CdfgNode node;
+    node.id = id;
+    node.attrBegin = static_cast<std::uint32_t>(g.attrs.size());
+    g.nodes.push_back(node);
+    g.idPages[page][id & (kIdPageSize - 1)] = static_cast<std::uint32_t>(g.nodes.size());
+    g.lastId = id;
+    return id;
+}
+
+NodeId createNode(CdfgGraph& g, std::uint32_t kind) {
+    if (g.lastId == UINT32_MAX) return 0;
+    NodeId id = createNodeWithId(g, g.lastId + 1);
+    if (id) g.nodes.back().kind = kind;
+    return id;
+}
+
+CdfgNode* lookupNode(CdfgGraph& g, NodeId id) { return liveNode(g, id); }
+const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id) { return liveNode(g, id); }
+
+NodeId findRoot(const CdfgGraph& g) {
+    for (const CdfgNode& node : g.nodes)
+        if (node.live && node.kind == CFG_ROOT) return node.id;
+    return 0;
+}
+
+#define TAVIK_NODE_FIELD(getter, setter, field, type)                        \
+    type getter(const CdfgGraph& g, NodeId id) {                             \
+        const CdfgNode* node = liveNode(g, id);                              \
+        return node ? node->field : type{};                                  \
+    }                                                                        \
+    int setter(CdfgGraph& g, NodeId id, type value) {                        \
+        CdfgNode* node = liveNode(g, id);                                    \
+        if (!node) return -1;                                                \
+        node->field = value;                                                 \
+        return 0;                                                            \
+    }
+
+TAVIK_NODE_FIELD(getKind, setKind, kind, std::uint32_t)
+TAVIK_NODE_FIELD(getPrevId, setPrevId, prev, NodeId)
+TAVIK_NODE_FIELD(getNextId, setNextId, next, NodeId)
+TAVIK_NODE_FIELD(getJumpId, setJumpId, jump, NodeId)
+TAVIK_NODE_FIELD(getLine, setLine, line, std::uint32_t)
+TAVIK_NODE_FIELD(getColumn, setColumn, column, std::uint32_t)
+TAVIK_NODE_FIELD(getMark, setMark, mark, std::uintptr_t)
+#undef TAVIK_NODE_FIELD
+
+std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = liveNode(g, id);
+    return node ? node->attrCnt : 0;
+}
+
+const char* getFileName(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = liveNode(g, id);
+    if (!node || node->fileName == 0) return nullptr;
+    return g.fileNames[node->fileName - 1].c_str();
+}
+
+int setFileName(CdfgGraph& g, NodeId id, std::string_view text) {
+    CdfgNode* node = liveNode(g, id);
+    if (!node) return -1;
+    auto found = g.fileNameIndex.find(text);
+    if (found != g.fileNameIndex.end()) {
+        node->fileName = found->second;
+        return 0;
+    }
+    g.fileNames.emplace_back(text);
+    std::uint32_t index = static_cast<std::uint32_t>(g.fileNames.size());
+    g.fileNameIndex.emplace(std::string_view(g.fileNames.back()), index);
+    node->fileName = index;
+    return 0;
+}
+
+int setFileName(CdfgGraph& g, NodeId id, const char* text) {
+    if (text) return setFileName(g, id, std::string_view(text));
+    CdfgNode* node = liveNode(g, id);
+    if (!node) return -1;
+    node->fileName = 0;
+    return 0;
+}
+
+std::uint32_t getAttrInt(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const CdfgAttr* a = findAttr(g, id, attr);
+    if (!a || a->valueKind == ATTR_STRING) return 0;
+    return static_cast<std::uint32_t>(a->bits);
+}
+
+std::int32_t getAttrSigned(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    return static_cast<std::int32_t>(getAttrInt(g, id, attr));
+}
+
+std::int32_t getAttrChar(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    return static_cast<std::int8_t>(getAttrInt(g, id, attr) & 0xff);
+}
+
+std::int64_t getAttrLongLong(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const CdfgAttr* a = findAttr(g, id, attr);
+    if (!a || a->valueKind == ATTR_STRING) return 0;
+    return static_cast<std::int64_t>(a->bits);
+}
+
+double getAttrDouble(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const CdfgAttr* a = findAttr(g, id, attr);
+    if (!a || a->valueKind != ATTR_FLOAT) return 0.0;
+    double value;
+    std::memcpy(&value, &a->bits, sizeof value);
+    return value;
+}
+
+const std::string* getAttrText(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const CdfgAttr* a = findAttr(g, id, attr);
+    if (!a || a->valueKind != ATTR_STRING || a->bits == 0) return nullptr;
+    return &g.texts[a->bits - 1];
+}
+
+const char* getAttrString(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const std::string* text = getAttrText(g, id, attr);
+    return text ? text->c_str() : nullptr;
+}
+
+std::uint32_t getAttrKind(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const CdfgAttr* a = findAttr(g, id, attr);
+    return a ? a->valueKind : 0;
+}
+
+const CdfgAttr* getAttrAt(const CdfgGraph& g, NodeId id, std::uint32_t n) {
+    const CdfgNode* node = liveNode(g, id);
+    if (!node || n == 0 || n > node->attrCnt) return nullptr;
+    return &g.attrs[node->attrBegin + n - 1];
+}
+
+std::uint32_t getAttrKindAt(const CdfgGraph& g, NodeId id, std::uint32_t n) {
+    const CdfgAttr* a = getAttrAt(g, id, n);
+    return a ? a->valueKind : 0;
+}
+
+std::uint32_t getAttrIdAt(const CdfgGraph& g, NodeId id, std::uint32_t n) {
+    const CdfgAttr* a = getAttrAt(g, id, n);
+    return a ? a->id : 0;
+}
+
+int setAttrChar(CdfgGraph& g, NodeId id, std::uint32_t attr, std::int8_t value) {
+    return setAttrValue(g, id, attr, ATTR_CHAR,
+                        static_cast<std::uint64_t>(static_cast<std::int64_t>(value)));
+}
+
+int setAttrInt(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t value) {
+    return setAttrValue(g, id, attr, ATTR_INT, value);
+}
+
+int setAttrLongLong(CdfgGraph& g, NodeId id, std::uint32_t attr, std::int64_t value) {
+    return setAttrValue(g, id, attr, ATTR_LONGLONG, static_cast<std::uint64_t>(value));
+}
+
+int setAttrDouble(CdfgGraph& g, NodeId id, std::uint32_t attr, double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return setAttrValue(g, id, attr, ATTR_FLOAT, bits);
+}
+
+int setAttrNode(CdfgGraph& g, NodeId id, std::uint32_t attr, NodeId value) {
+    return setAttrValue(g, id, attr, ATTR_NODE, value);
+}
+
+int setAttrString(CdfgGraph& g, NodeId id, std::uint32_t attr, const char* text) {
+    return setStringValue(g, id, attr, text, text ? std::strlen(text) : 0);
+}
+
+int setAttrString(CdfgGraph& g, NodeId id, std::uint32_t attr, std::string_view text) {
+    return setStringValue(g, id, attr, text.data() ? text.data() : "", text.size());
+}
+
+int setAttrRaw(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valueKind,
+               std::uint64_t bits) {
+    if (valueKind == ATTR_STRING) return -1;
+    return setAttrValue(g, id, attr, valueKind, bits);
+}
+
+void deleteNode(CdfgGraph& g, NodeId id) {
+    CdfgNode* node = liveNode(g, id);
+    if (!node) return;
+    node->live = false;
+    node->attrCnt = 0;
+    node->fileName = 0;
+}
+
+void deleteNodeTree(CdfgGraph& g, NodeId id) {
+    // An explicit stack: owned subtrees can nest deeper than the call stack allows.
+    std::vector<NodeId> pending{id};
+    while (!pending.empty()) {
+        NodeId current = pending.back();
+        pending.pop_back();
+        const CdfgNode* node = liveNode(g, current);
+        if (!node) continue;
+        std::uint32_t kind = node->kind;
+        for (std::uint32_t i = 0; i < node->attrCnt; ++i) {
+            const CdfgAttr& a = g.attrs[node->attrBegin + i];
+            if (a.valueKind == ATTR_NODE && a.bits != current && !isCrossReference(kind, a.id))
+                pending.push_back(static_cast<NodeId>(a.bits));
+        }
+        deleteNode(g, current);
+    }
+}
+
+void freeGraph(std::unique_ptr<CdfgGraph> g) { g.reset(); }

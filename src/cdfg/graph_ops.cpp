@@ -1,0 +1,272 @@
+#include "cdfg/graph_ops.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct StructClonePair {
+    NodeId oldNode;
+    NodeId newNode;
+};
+
+bool structCloneMode = false;
+std::vector<StructClonePair> structClonePairs;
+
+// Control nodes copied during one copySubtree call, for the jump remapping.
+struct CopyMap {
+    std::vector<std::pair<NodeId, NodeId>> pairs;
+    std::unordered_map<NodeId, NodeId> firstCopyOf;  // old id -> new id of its first pair
+};
+
+bool isControlKind(std::uint32_t kind) {
+    switch (kind) {
+        case CFG_STATE_BEGIN:
+        case CFG_STATE_END:
+        case CFG_STATE_IF:
+        case CFG_STATE_ENDIF:
+        case CFG_STATE_CASE:
+        case CFG_STATE_ENDCASE:
+        case CFG_LOOP_BEGIN:
+        case CFG_LOOP_END:
+        case CFG_STATE_LABEL:
+        case CFG_GOTO: return true;
+        default: return false;
+    }
+}
+
+bool isPortKind(std::uint32_t kind) {
+    return (kind >= DFG_INPUT_PORT && kind <= DFG_INPUT_VAR) ||
+           (kind >= DFG_OUTPUT_PORT && kind <= DFG_OUTPUT_VAR);
+}
+
+bool isAssignEdge(std::uint32_t kind) {
+    return kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING;
+}
+
+// Upper bound of steps along one chain: a chain never holds more nodes than
+// the graph, so a walk that takes more steps has met a loop.
+std::size_t stepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }
+
+NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map);
+
+void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
+    std::uint32_t fromKind = getKind(g, from);
+    std::uint32_t count = getAttrCount(g, from);
+    for (std::uint32_t n = 1; n <= count; ++n) {
+        const CdfgAttr* a = getAttrAt(g, from, n);
+        if (!a || a->id == 0 || a->valueKind < ATTR_CHAR || a->valueKind > ATTR_NODE) continue;
+        std::uint32_t attr = a->id;
+        std::uint32_t valueKind = a->valueKind;
+        std::uint64_t bits = a->bits;
+        if (valueKind == ATTR_STRING) {
+            if (bits == 0) continue;
+            std::string text = g.texts[bits - 1];  // a copy: the text store may grow
+            setAttrString(g, to, attr, std::string_view(text));
+            continue;
+        }
+        if (valueKind != ATTR_NODE) {
+            setAttrRaw(g, to, attr, valueKind, bits);
+            continue;
+        }
+        NodeId target = static_cast<NodeId>(bits);
+        if (target == 0) continue;
+        if (isSharedReference(fromKind, attr)) {
+            setAttrNode(g, to, attr, target);
+            continue;
+        }
+        NodeId copy = copyChain(g, target, map);
+        setAttrNode(g, to, attr, copy);
+        if (!isAssignEdge(getKind(g, target)) && fromKind != DFG_MANAGE_OPERATION)
+            setPrevId(g, copy, to);
+    }
+}
+
+NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
+    NodeId head = 0;
+    NodeId previousCopy = 0;
+    NodeId previous = 0;
+    std::size_t steps = 0;
+    for (NodeId n = first; n != 0 && steps < stepLimit(g); n = getNextId(g, n), ++steps) {
+        std::uint32_t kind = getKind(g, n);
+        NodeId c = newNode(g, kind, n);
+        copyAttributes(g, n, c, map);
+
+        // The target side of an assignment hangs before the edge along PrevId.
+        bool sideChain = false;
+        NodeId side = getPrevId(g, n);
+        if (isAssignEdge(kind) && side != 0 && side != previous) {
+            NodeId firstSide = 0;
+            NodeId lastSide = 0;
+            std::size_t sideSteps = 0;
+            for (NodeId s = side; s != 0 && sideSteps < stepLimit(g);
+                 s = getPrevId(g, s), ++sideSteps) {
+                NodeId sc = newNode(g, getKind(g, s), s);
+                copyAttributes(g, s, sc, map);
+                if (!firstSide) {
+                    firstSide = sc;
+                } else {
+                    setPrevId(g, lastSide, sc);
+                    setNextId(g, sc, lastSide);
+                }
+                lastSide = sc;
+            }
+            if (firstSide) {
+                appendToChain(g, firstSide, c);
+                sideChain = true;
+            }
+        }
+
+        if (!head) {
+            head = c;
+        } else if (sideChain) {
+            setNextId(g, previousCopy, c);
+        } else {
+            appendToChain(g, previousCopy, c);
+        }
+
+        if (isControlKind(kind)) {
+            map.pairs.emplace_back(n, c);
+            map.firstCopyOf.emplace(n, c);
+        } else if (kind == DFG_FUNC_CALL) {
+            setJumpId(g, c, getJumpId(g, n));
+        } else if (structCloneMode && (kind == CFG_STRUCT || kind == CFG_DECLARE)) {
+            structClonePairs.push_back({n, c});
+            setMark(g, n, structClonePairs.size());
+            if (kind == CFG_DECLARE) {
+                NodeId original = getAttrInt(g, c, CfgDecl_STRUCTORGNODE);
+                std::uintptr_t pair = getMark(g, original);
+                if (original && pair > 0 && pair <= structClonePairs.size() &&
+                    structClonePairs[pair - 1].oldNode == original &&
+                    structClonePairs[pair - 1].newNode != 0)
+                    setAttrNode(g, c, CfgDecl_STRUCTORGNODE, structClonePairs[pair - 1].newNode);
+            }
+        }
+        previousCopy = c;
+        previous = n;
+    }
+    return head;
+}
+
+}  // namespace
+
+bool isSharedReference(std::uint32_t kind, std::uint32_t attr) {
+    if (isPortKind(kind))
+        return attr == DfgPort_DECL || attr == DfgPort_BEFOR || attr == DfgPort_PREV ||
+               attr == DfgPort_NEXT || attr == DfgPort_STRPARENT;
+    switch (kind) {
+        case CFG_FUNCTION: return attr == CfgFunc_RETDECL || attr == CfgFunc_TYPEDEFLINK;
+        case CFG_INSTANCE: return attr == CfgInstance_CELL;
+        case CFG_DEFPARAM: return attr == CfgDefparam_PARADECL;
+        case CFG_TYPEDEF: return attr == CfgTDef_STRUCTNODE;
+        case CFG_DECLARE:
+            return attr == CfgDecl_FIRSTUSE || attr == CfgDecl_LASTUSE ||
+                   attr == CfgDecl_BITMSB || attr == CfgDecl_QUALITI ||
+                   attr == CfgDecl_STRUCTORGNODE || attr == CfgDecl_TYPEDEFLINK;
+        case CFG_MEMBER: return attr == CfgMember_SIGNAL;
+        case DFG_FUNC_CALL:
+            return attr == DfgFuncCall_FUNC_RETDECL || attr == DfgFuncCall_FUNC_TYPEDEFLINK;
+        case DFG_SPEC: return attr == DfgSpec_TYPEDEFLINK;
+        case DFG_POSTFIX: return attr == DfgPostfix_STRPARENT;
+        case DFG_PORT_INFO: return attr == DfgPortInfo_ALIAS;
+        case DFG_PORT_LIST: return attr == DfgPortList_DECL;
+        default: return false;
+    }
+}
+
+NodeId lastInChain(const CdfgGraph& g, NodeId node) {
+    if (node == 0) return 0;
+    std::size_t limit = stepLimit(g);
+    for (std::size_t steps = 0; steps < limit; ++steps) {
+        NodeId next = getNextId(g, node);
+        if (next == 0) return node;
+        node = next;
+    }
+    return node;
+}
+
+NodeId findDirective(const CdfgGraph& g, NodeId firstDirective, std::int32_t type,
+                     const char** text) {
+    if (text) *text = nullptr;
+    std::size_t steps = 0;
+    for (NodeId d = firstDirective; d != 0 && steps < stepLimit(g); d = getNextId(g, d), ++steps) {
+        if (getAttrSigned(g, d, DfgDirective_TYPE) == type) {
+            if (text) *text = getAttrString(g, d, DfgDirective_STR);
+            return d;
+        }
+    }
+    return 0;
+}
+
+NodeId statementHead(const CdfgGraph& g, NodeId node) {
+    if (node == 0) return 0;
+    std::size_t limit = stepLimit(g);
+    for (std::size_t steps = 0; steps < limit; ++steps) {
+        NodeId prev = getPrevId(g, node);
+        if (prev == 0 || getKind(g, prev) == DFG_MANAGE_OPERATION) return node;
+        node = prev;
+    }
+    return node;
+}
+
+int appendToChain(CdfgGraph& g, NodeId chain, NodeId added) {
+    if (chain == 0 || added == 0) return -1;
+    NodeId last = chain;
+    std::size_t limit = stepLimit(g);
+    for (std::size_t steps = 0;; ++steps) {
+        NodeId next = getNextId(g, last);
+        if (next == 0) break;
+        if (next == last || steps >= limit) return -1;
+        last = next;
+    }
+    setPrevId(g, added, last);
+    setNextId(g, last, added);
+    return 0;
+}
+
+void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from) {
+    const CdfgNode* source = lookupNode(g, from);
+    CdfgNode* target = lookupNode(g, to);
+    if (!source || !target) return;
+    target->fileName = source->fileName;
+    target->line = source->line;
+    target->column = source->column;
+}
+
+NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode) {
+    NodeId id = createNode(g, kind);
+    if (id == 0) {
+        std::fflush(stdout);
+        std::fputs("prelb : Error Short of memory. (create node)\n", stdout);
+        std::fflush(stdout);
+        std::exit(-1);
+    }
+    if (templateNode) copySourcePosition(g, id, templateNode);
+    return id;
+}
+
+NodeId copySubtree(CdfgGraph& g, NodeId first) {
+    if (first == 0) return 0;
+    CopyMap map;
+    NodeId result = copyChain(g, first, map);
+    for (const auto& [oldNode, newNodeId] : map.pairs) {
+        NodeId jump = getJumpId(g, oldNode);
+        if (jump == 0) continue;
+        auto found = map.firstCopyOf.find(jump);
+        if (found != map.firstCopyOf.end() && found->second != 0)
+            setJumpId(g, newNodeId, found->second);
+    }
+    return result;
+}
+
+void setStructCloneMode(bool on) { structCloneMode = on; }
+
+void releaseStructClones(CdfgGraph& g) {
+    for (const StructClonePair& pair : structClonePairs) setMark(g, pair.oldNode, 0);
+    structClonePairs.clear();
+    structClonePairs.shrink_to_fit();
+}

@@ -1,0 +1,169 @@
+#include "cdfg/graph.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Graph, AbsentNodesReadAsZeroAndRefuseWrites) {
+    auto g = newGraph();
+    NodeId a = createNode(*g, CFG_DECLARE);
+    setAttrString(*g, a, CfgDecl_NAME, "x");
+    setAttrInt(*g, a, CfgDecl_KIND, DECL_VAR);
+    deleteNode(*g, a);
+    for (NodeId id : {NodeId{0}, NodeId{77}, a}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(getKind(*g, id), 0u);
+        EXPECT_EQ(getAttrInt(*g, id, CfgDecl_KIND), 0u);
+        EXPECT_EQ(getAttrString(*g, id, CfgDecl_NAME), nullptr);
+        EXPECT_EQ(getAttrDouble(*g, id, CfgDecl_KIND), 0.0);
+        EXPECT_EQ(getAttrCount(*g, id), 0u);
+        EXPECT_EQ(getFileName(*g, id), nullptr);
+        EXPECT_EQ(setKind(*g, id, 1), -1);
+        EXPECT_EQ(setNextId(*g, id, 1), -1);
+        EXPECT_EQ(setAttrInt(*g, id, 1, 1), -1);
+        EXPECT_EQ(setAttrString(*g, id, 1, "t"), -1);
+        EXPECT_EQ(setFileName(*g, id, "a.c"), -1);
+        EXPECT_EQ(lookupNode(*g, id), nullptr);
+    }
+}
+
+TEST(Graph, SettersReplaceByIdentifierAndCountOnce) {
+    auto g = newGraph();
+    NodeId n = createNode(*g, CFG_DECLARE);
+    EXPECT_EQ(setAttrInt(*g, n, CfgDecl_VALTYPE, 4), 0);
+    EXPECT_EQ(setAttrInt(*g, n, CfgDecl_VALTYPE, 9), 0);
+    EXPECT_EQ(getAttrCount(*g, n), 1u);
+    EXPECT_EQ(getAttrInt(*g, n, CfgDecl_VALTYPE), 9u);
+    // A string setter refuses an identifier that holds another kind of value.
+    EXPECT_EQ(setAttrString(*g, n, CfgDecl_VALTYPE, "text"), -1);
+    EXPECT_EQ(getAttrInt(*g, n, CfgDecl_VALTYPE), 9u);
+    EXPECT_EQ(getAttrString(*g, n, CfgDecl_VALTYPE), nullptr);
+    // Other setters change the value kind in place.
+    EXPECT_EQ(setAttrLongLong(*g, n, CfgDecl_VALTYPE, -5), 0);
+    EXPECT_EQ(getAttrKind(*g, n, CfgDecl_VALTYPE), ATTR_LONGLONG);
+    EXPECT_EQ(getAttrLongLong(*g, n, CfgDecl_VALTYPE), -5);
+    EXPECT_EQ(setAttrString(*g, n, CfgDecl_NAME, nullptr), 0);
+    EXPECT_EQ(getAttrKind(*g, n, CfgDecl_NAME), ATTR_STRING);
+    EXPECT_EQ(getAttrString(*g, n, CfgDecl_NAME), nullptr);
+    EXPECT_EQ(setAttrString(*g, n, CfgDecl_NAME, "abc"), 0);
+    EXPECT_STREQ(getAttrString(*g, n, CfgDecl_NAME), "abc");
+    EXPECT_EQ(getAttrCount(*g, n), 2u);
+}
+
+TEST(Graph, ValueKindsReadBackAsStored) {
+    auto g = newGraph();
+    NodeId n = createNode(*g, 1);
+    setAttrChar(*g, n, 1, -3);
+    setAttrInt(*g, n, 2, 0xfffffffeu);
+    setAttrDouble(*g, n, 3, 2.5);
+    setAttrNode(*g, n, 4, 42);
+    EXPECT_EQ(getAttrChar(*g, n, 1), -3);
+    EXPECT_EQ(getAttrInt(*g, n, 2), 0xfffffffeu);
+    EXPECT_EQ(getAttrSigned(*g, n, 2), -2);
+    EXPECT_EQ(getAttrDouble(*g, n, 3), 2.5);
+    EXPECT_EQ(getAttrInt(*g, n, 4), 42u);
+    EXPECT_EQ(getAttrKindAt(*g, n, 4), ATTR_NODE);
+    EXPECT_EQ(getAttrIdAt(*g, n, 3), 3u);
+    EXPECT_EQ(getAttrIdAt(*g, n, 5), 0u);
+    EXPECT_EQ(getAttrKindAt(*g, n, 0), 0u);
+}
+
+TEST(Graph, GrowingOneNodeKeepsEveryOtherNodesAttributes) {
+    auto g = newGraph();
+    NodeId a = createNode(*g, 1);
+    NodeId b = createNode(*g, 1);
+    setAttrInt(*g, a, 1, 10);
+    setAttrInt(*g, b, 1, 20);
+    setAttrInt(*g, a, 2, 11);  // a's run is not last: it moves
+    setAttrInt(*g, b, 2, 21);
+    setAttrInt(*g, a, 3, 12);
+    EXPECT_EQ(getAttrInt(*g, a, 1), 10u);
+    EXPECT_EQ(getAttrInt(*g, a, 2), 11u);
+    EXPECT_EQ(getAttrInt(*g, a, 3), 12u);
+    EXPECT_EQ(getAttrInt(*g, b, 1), 20u);
+    EXPECT_EQ(getAttrInt(*g, b, 2), 21u);
+    EXPECT_EQ(getAttrCount(*g, a), 3u);
+}
+
+TEST(Graph, IdsFarApartAreFoundAndCostOnlyTheirPages) {
+    auto g = newGraph();
+    for (NodeId id : {1u, 9000000u, 9000001u, 0xffffffffu}) {
+        ASSERT_EQ(createNodeWithId(*g, id), id);
+        setKind(*g, id, id % 1000);
+    }
+    for (NodeId id : {1u, 9000000u, 9000001u, 0xffffffffu}) EXPECT_EQ(getKind(*g, id), id % 1000);
+    EXPECT_EQ(getKind(*g, 9000002u), 0u);
+    std::size_t pages = 0;
+    for (const auto& page : g->idPages) pages += page != nullptr;
+    EXPECT_EQ(pages, 3u);  // 9000000 and 9000001 share a page
+    // Ids are handed out after the last one registered.
+    EXPECT_EQ(createNode(*g, 5), 0u);  // no id after 0xffffffff
+    auto h = newGraph();
+    createNodeWithId(*h, 40);
+    EXPECT_EQ(createNode(*h, 5), 41u);
+    EXPECT_EQ(createNodeWithId(*h, 0), 0u);
+}
+
+TEST(Graph, ARepeatedIdTakesTheIdOver) {
+    auto g = newGraph();
+    createNodeWithId(*g, 5);
+    setKind(*g, 5, 1);
+    createNodeWithId(*g, 5);
+    setKind(*g, 5, 2);
+    EXPECT_EQ(g->nodes.size(), 2u);
+    EXPECT_EQ(g->nodes[0].kind, 1u);
+    EXPECT_EQ(getKind(*g, 5), 2u);
+}
+
+TEST(Graph, FileNamesAreSharedTexts) {
+    auto g = newGraph();
+    NodeId a = createNode(*g, 1);
+    NodeId b = createNode(*g, 1);
+    setFileName(*g, a, "a.c");
+    setFileName(*g, b, std::string("a.c").c_str());
+    EXPECT_STREQ(getFileName(*g, b), "a.c");
+    EXPECT_EQ(getFileName(*g, a), getFileName(*g, b));
+    setFileName(*g, a, static_cast<const char*>(nullptr));
+    EXPECT_EQ(getFileName(*g, a), nullptr);
+}
+
+TEST(Graph, DeleteTreeFollowsOwnedNodesOnly) {
+    auto g = newGraph();
+    NodeId decl = createNode(*g, CFG_DECLARE);
+    NodeId dim = createNode(*g, DFG_DIMENSION);
+    NodeId ref = createNode(*g, DFG_INPUT_VAR);
+    NodeId index = createNode(*g, DFG_INPUT_CONST);
+    setAttrNode(*g, decl, CfgDecl_DIMNODE, dim);
+    setAttrNode(*g, ref, DfgPort_DECL, decl);  // a cross reference
+    setAttrNode(*g, ref, DfgPort_DIMNODE, index);
+    setAttrNode(*g, index, 1, ref);  // a cycle back through an owned attribute
+    deleteNodeTree(*g, ref);
+    EXPECT_EQ(getKind(*g, ref), 0u);
+    EXPECT_EQ(getKind(*g, index), 0u);
+    EXPECT_EQ(getKind(*g, decl), CFG_DECLARE);
+    EXPECT_EQ(getKind(*g, dim), DFG_DIMENSION);
+    deleteNodeTree(*g, decl);
+    EXPECT_EQ(getKind(*g, dim), 0u);
+}
+
+TEST(Graph, FindRootIsTheFirstRootOfTheList) {
+    auto g = newGraph();
+    EXPECT_EQ(findRoot(*g), 0u);
+    createNode(*g, CFG_FILEINFO);
+    NodeId r1 = createNode(*g, CFG_ROOT);
+    createNode(*g, CFG_ROOT);
+    EXPECT_EQ(findRoot(*g), r1);
+}
+
+TEST(Vocabulary, NamesAndCodesAgree) {
+    EXPECT_STREQ(kindName(CFG_FUNCTION), "CFG_FUNCTION");
+    EXPECT_EQ(kindCode("DFG_FUNC_CALL"), DFG_FUNC_CALL);
+    EXPECT_EQ(kindName(999), nullptr);
+    EXPECT_STREQ(attrName(CFG_PROTO_FUNC, CfgFunc_NAME), "CfgFunc_NAME");
+    EXPECT_STREQ(attrName(DFG_OUTPUT_VAR, DfgPort_STRSON), "DfgPort_STRSON");
+    EXPECT_EQ(attrCode(CFG_DECLARE, "CfgDecl_DIRECTIVE"), CfgDecl_DIRECTIVE);
+    EXPECT_EQ(attrName(CFG_STATE_END, 4), nullptr);
+    EXPECT_EQ(valueKindCode("ATTR_NODE"), ATTR_NODE);
+}
+
+}  // namespace

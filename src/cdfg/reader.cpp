@@ -1,0 +1,152 @@
+#include "cdfg/reader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Bytes of the file, delivered from a large buffer that is refilled from the
+// stream (or from memory in one piece).
+class ByteSource {
+public:
+    explicit ByteSource(std::FILE* file) : file_(file), buffer_(1 << 20) {}
+    ByteSource(const unsigned char* data, std::size_t size) : data_(data), end_(size) {}
+
+    // Copies n bytes to out; false when fewer than n are left.
+    bool read(void* out, std::size_t n) {
+        unsigned char* to = static_cast<unsigned char*>(out);
+        while (n > 0) {
+            if (pos_ == end_ && !refill()) return false;
+            std::size_t chunk = std::min(n, end_ - pos_);
+            std::memcpy(to, data_ + pos_, chunk);
+            pos_ += chunk;
+            to += chunk;
+            n -= chunk;
+        }
+        return true;
+    }
+
+    bool readU32(std::uint32_t& value) {
+        unsigned char b[4];
+        if (!read(b, 4)) return false;
+        value = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
+                (std::uint32_t{b[2]} << 8) | b[3];
+        return true;
+    }
+
+    bool readU64(std::uint64_t& value) {
+        std::uint32_t high, low;
+        if (!readU32(high) || !readU32(low)) return false;
+        value = (std::uint64_t{high} << 32) | low;
+        return true;
+    }
+
+    bool readText(std::string& text) {
+        unsigned char b[2];
+        if (!read(b, 2)) return false;
+        std::size_t length = (std::size_t{b[0]} << 8) | b[1];
+        text.resize(length);
+        return read(text.data(), length);
+    }
+
+private:
+    bool refill() {
+        if (!file_) return false;
+        std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+        if (got == 0) return false;
+        data_ = buffer_.data();
+        pos_ = 0;
+        end_ = got;
+        return true;
+    }
+
+    std::FILE* file_ = nullptr;
+    std::vector<unsigned char> buffer_;
+    const unsigned char* data_ = nullptr;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+};
+
+void readRecords(ByteSource& in, CdfgGraph& g) {
+    std::string text;
+    for (;;) {
+        std::uint32_t id, kind, prev, next, jump, count;
+        if (!in.readU32(id)) return;
+        if (!in.readU32(kind) || !in.readU32(prev) || !in.readU32(next) || !in.readU32(jump))
+            return;
+        NodeId node = createNodeWithId(g, id);
+        setKind(g, node, kind);
+        setPrevId(g, node, prev);
+        setNextId(g, node, next);
+        setJumpId(g, node, jump);
+        if (!in.readU32(count)) return;
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(count); ++i) {
+            std::uint32_t attr, valueKind;
+            if (!in.readU32(attr) || !in.readU32(valueKind)) break;
+            switch (valueKind) {
+                case ATTR_CHAR: {
+                    std::int8_t value;
+                    if (in.read(&value, 1)) setAttrChar(g, node, attr, value);
+                    break;
+                }
+                case ATTR_INT:
+                case ATTR_NODE: {
+                    std::uint32_t value;
+                    if (in.readU32(value)) setAttrRaw(g, node, attr, valueKind, value);
+                    break;
+                }
+                case ATTR_LONGLONG:
+                case ATTR_FLOAT: {
+                    std::uint64_t value;
+                    if (in.readU64(value)) setAttrRaw(g, node, attr, valueKind, value);
+                    break;
+                }
+                case ATTR_STRING:
+                    if (in.readText(text)) setAttrString(g, node, attr, std::string_view(text));
+                    break;
+                default:  // no value bytes, no attribute
+                    break;
+            }
+        }
+        std::uint32_t line, column;
+        if (!in.readText(text)) return;
+        if (!in.readU32(line) || !in.readU32(column)) return;
+        if (!text.empty()) setFileName(g, node, std::string_view(text));
+        setLine(g, node, line);
+        setColumn(g, node, column);
+    }
+}
+
+// Room for every record the bytes can hold, so the node and attribute
+// storage never moves while reading; untouched reserved pages cost nothing.
+void reserveFor(CdfgGraph& g, std::size_t bytes) {
+    g.nodes.reserve(bytes / 34 + 1);
+    g.attrs.reserve(bytes / 9 + 1);
+}
+
+}  // namespace
+
+std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
+    if (!path) return nullptr;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return nullptr;
+    std::unique_ptr<CdfgGraph> g = newGraph();
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long size = std::ftell(file);
+        if (size > 0) reserveFor(*g, static_cast<std::size_t>(size));
+        std::rewind(file);
+    }
+    ByteSource in(file);
+    readRecords(in, *g);
+    std::fclose(file);
+    return g;
+}
+
+std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t size) {
+    std::unique_ptr<CdfgGraph> g = newGraph();
+    reserveFor(*g, size);
+    ByteSource in(data, size);
+    readRecords(in, *g);
+    return g;
+}

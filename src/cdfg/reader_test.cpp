@@ -1,0 +1,179 @@
+#include "cdfg/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "cdfg/writer.h"
+#include "support/graph_builder.h"
+
+namespace {
+
+// Assembles record bytes by hand: words, texts and raw bytes.
+struct Bytes {
+    std::string data;
+    Bytes& u32(std::uint32_t v) {
+        for (int s = 24; s >= 0; s -= 8) data.push_back(static_cast<char>(v >> s));
+        return *this;
+    }
+    Bytes& u16(std::uint32_t v) {
+        data.push_back(static_cast<char>(v >> 8));
+        data.push_back(static_cast<char>(v));
+        return *this;
+    }
+    Bytes& text(const std::string& t) {
+        u16(static_cast<std::uint32_t>(t.size()));
+        data += t;
+        return *this;
+    }
+    Bytes& head(NodeId id, std::uint32_t kind, std::uint32_t count) {
+        return u32(id).u32(kind).u32(0).u32(0).u32(0).u32(count);
+    }
+    Bytes& tail(const std::string& file = "a.c", std::uint32_t line = 3, std::uint32_t col = 4) {
+        return text(file).u32(line).u32(col);
+    }
+};
+
+std::unique_ptr<CdfgGraph> read(const std::string& bytes) {
+    return readCdfgBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+std::string write(const CdfgGraph& g) {
+    std::string out;
+    writeCdfgBytes(g, out);
+    return out;
+}
+
+TEST(Reader, EmptyInputGivesAnEmptyGraph) {
+    auto g = read("");
+    ASSERT_TRUE(g);
+    EXPECT_TRUE(g->nodes.empty());
+}
+
+TEST(Reader, MissingFileGivesNoGraph) {
+    EXPECT_EQ(readCdfg("/nonexistent/dir/x.cdfg"), nullptr);
+    EXPECT_EQ(readCdfg(nullptr), nullptr);
+}
+
+TEST(Reader, ACutRecordKeepsWhatWasRead) {
+    Bytes b;
+    b.head(1, CFG_DECLARE, 1).u32(CfgDecl_KIND).u32(ATTR_INT).u32(DECL_VAR).tail();
+    b.u32(2).u32(CFG_RETURN).u32(1).u32(0).u32(9);  // five words, then the end
+    auto g = read(b.data);
+    ASSERT_EQ(g->nodes.size(), 2u);
+    EXPECT_EQ(getKind(*g, 2), CFG_RETURN);
+    EXPECT_EQ(getPrevId(*g, 2), 1u);
+    EXPECT_EQ(getJumpId(*g, 2), 9u);
+    EXPECT_EQ(getAttrCount(*g, 2), 0u);
+    EXPECT_EQ(getFileName(*g, 2), nullptr);
+    EXPECT_EQ(getLine(*g, 2), 0u);
+    // Four words of a record are dropped.
+    EXPECT_EQ(read(b.data.substr(0, b.data.size() - 4))->nodes.size(), 1u);
+}
+
+TEST(Reader, UnknownValueKindsCarryNoValueBytes) {
+    Bytes b;
+    b.head(1, 5, 3).u32(1).u32(7).u32(2).u32(0).u32(3).u32(ATTR_INT).u32(99).tail();
+    auto g = read(b.data);
+    EXPECT_EQ(getAttrCount(*g, 1), 1u);
+    EXPECT_EQ(getAttrInt(*g, 1, 3), 99u);
+    EXPECT_STREQ(getFileName(*g, 1), "a.c");
+    EXPECT_EQ(getColumn(*g, 1), 4u);
+}
+
+TEST(Reader, TextsOfAnyLengthAndBytesSurvive) {
+    std::string big(70000 % 65536, 'x');
+    big[10] = '\0';  // an embedded NUL stays in the text
+    std::string huge(1024, 'y');
+    Bytes b;
+    b.head(1, 5, 2).u32(1).u32(ATTR_STRING).text(big).u32(2).u32(ATTR_STRING).text(huge).tail("");
+    auto g = read(b.data);
+    ASSERT_NE(getAttrText(*g, 1, 1), nullptr);
+    EXPECT_EQ(*getAttrText(*g, 1, 1), big);
+    EXPECT_EQ(std::string(getAttrString(*g, 1, 2)), huge);
+    EXPECT_EQ(getFileName(*g, 1), nullptr);  // an empty file name is none
+    EXPECT_EQ(write(*g), b.data);
+}
+
+TEST(Reader, RecordWithoutAttributesGoesStraightToThePosition) {
+    Bytes b;
+    b.head(7, CFG_BREAK, 0).tail("b.c", 12, 1);
+    auto g = read(b.data);
+    EXPECT_STREQ(getFileName(*g, 7), "b.c");
+    EXPECT_EQ(getLine(*g, 7), 12u);
+    EXPECT_EQ(g->lastId, 7u);
+}
+
+TEST(Reader, RepeatedAttributeKeepsTheLastValue) {
+    Bytes b;
+    b.head(1, 5, 2).u32(4).u32(ATTR_INT).u32(1).u32(4).u32(ATTR_INT).u32(2).tail();
+    auto g = read(b.data);
+    EXPECT_EQ(getAttrCount(*g, 1), 1u);
+    EXPECT_EQ(getAttrInt(*g, 1, 4), 2u);
+}
+
+// Damaged shapes must be read without touching memory outside the graph.
+TEST(Reader, DamagedRecordsAreReadSafely) {
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::size_t nodes;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"id 0", Bytes().head(0, 5, 1).u32(1).u32(ATTR_INT).u32(3).tail(), 0});
+    cases.push_back({"repeated ids", Bytes().head(3, 5, 0).tail().head(3, 6, 0).tail(), 2});
+    cases.push_back({"decreasing ids", Bytes().head(9, 5, 0).tail().head(2, 6, 0).tail(), 2});
+    cases.push_back({"huge id", Bytes().head(0xfffffff0u, 5, 0).tail(), 1});
+    cases.push_back({"negative count", Bytes().head(1, 5, 0x80000000u).tail().head(2, 5, 0).tail(), 2});
+    cases.push_back({"count past the end", Bytes().head(1, 5, 0x7fffffffu).u32(1).u32(ATTR_INT), 1});
+    cases.push_back({"text past the end", Bytes().head(1, 5, 1).u32(1).u32(ATTR_STRING).u16(500).text("ab"), 1});
+    cases.push_back({"file name past the end", Bytes().head(1, 5, 0).u16(0xffff), 1});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto g = read(c.bytes.data);
+        ASSERT_TRUE(g);
+        EXPECT_EQ(g->nodes.size(), c.nodes);
+        write(*g);
+    }
+}
+
+TEST(Reader, RandomBytesNeverBreakTheReader) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(random() % 400, '\0');
+        for (char& c : bytes) c = static_cast<char>(random() % 8 == 0 ? random() : random() % 8);
+        auto g = read(bytes);
+        ASSERT_TRUE(g);
+        write(*g);
+    }
+}
+
+TEST(Reader, WriteBackOfAProgramIsByteIdentical) {
+    tb::GraphBuilder b;
+    b.file("a.c");
+    NodeId f = b.function("f", tb::Type::Float());
+    NodeId x = b.param(f, "x", tb::Type::Float().ptr());
+    NodeId y = b.local(f, "y", tb::Type::Double().array({4}));
+    b.directiveOnDecl(y, "fixedP S 16:8");
+    b.body(f, {b.at(3).stmt(b.assign(b.index(b.out(y), {b.lit("1")}), b.deref(b.var(x)))),
+               b.at(4).ifStmt(b.op(CALC_Gre, b.var(x), b.lit("1.5")), {b.ret(b.lit("2"))},
+                              std::vector<NodeId>{b.ret(b.lit("3"))})});
+    std::string first = b.bytes();
+    auto g = read(first);
+    EXPECT_EQ(write(*g), first);
+    EXPECT_EQ(g->nodes.size(), b.graph().nodes.size());
+}
+
+TEST(Reader, ReadsFromAFile) {
+    tb::GraphBuilder b;
+    b.file("a.c");
+    b.function("main");
+    std::string path = ::testing::TempDir() + "reader_test.cdfg";
+    b.writeTo(path);
+    auto g = readCdfg(path.c_str());
+    ASSERT_TRUE(g);
+    EXPECT_EQ(write(*g), b.bytes());
+    std::remove(path.c_str());
+}
+
+}  // namespace

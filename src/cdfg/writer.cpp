@@ -1,0 +1,81 @@
+#include "cdfg/writer.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void putU32(std::string& out, std::uint32_t v) {
+    char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                 static_cast<char>(v >> 8), static_cast<char>(v)};
+    out.append(b, 4);
+}
+
+void putU64(std::string& out, std::uint64_t v) {
+    putU32(out, static_cast<std::uint32_t>(v >> 32));
+    putU32(out, static_cast<std::uint32_t>(v));
+}
+
+// A text field holds at most 65,535 bytes; a longer text made in memory is
+// cut so that the length and the bytes agree.
+void putText(std::string& out, const std::string* text) {
+    std::size_t length = text ? std::min<std::size_t>(text->size(), 0xffff) : 0;
+    out.push_back(static_cast<char>(length >> 8));
+    out.push_back(static_cast<char>(length));
+    if (length) out.append(text->data(), length);
+}
+
+void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
+    putU32(out, node.id);
+    putU32(out, node.kind);
+    putU32(out, node.prev);
+    putU32(out, node.next);
+    putU32(out, node.jump);
+    putU32(out, node.attrCnt);
+    for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
+        const CdfgAttr& a = g.attrs[node.attrBegin + i];
+        putU32(out, a.id);
+        putU32(out, a.valueKind);
+        switch (a.valueKind) {
+            case ATTR_CHAR: out.push_back(static_cast<char>(a.bits)); break;
+            case ATTR_INT:
+            case ATTR_NODE: putU32(out, static_cast<std::uint32_t>(a.bits)); break;
+            case ATTR_LONGLONG:
+            case ATTR_FLOAT: putU64(out, a.bits); break;
+            case ATTR_STRING: putText(out, a.bits ? &g.texts[a.bits - 1] : nullptr); break;
+            default: break;
+        }
+    }
+    putText(out, node.fileName ? &g.fileNames[node.fileName - 1] : nullptr);
+    putU32(out, node.line);
+    putU32(out, node.column);
+}
+
+}  // namespace
+
+void writeCdfgBytes(const CdfgGraph& g, std::string& out) {
+    for (const CdfgNode& node : g.nodes)
+        if (node.live) putNode(out, g, node);
+}
+
+int writeCdfg(const CdfgGraph* g, const char* path) {
+    if (!g || !path) return -1;
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) return -1;
+    // Records are gathered in a large buffer and written in big blocks.
+    constexpr std::size_t kFlushAt = 1 << 20;
+    std::string buffer;
+    buffer.reserve(kFlushAt + 4096);
+    bool ok = true;
+    for (const CdfgNode& node : g->nodes) {
+        if (!node.live) continue;
+        putNode(buffer, *g, node);
+        if (buffer.size() >= kFlushAt) {
+            ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
+            buffer.clear();
+        }
+    }
+    ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
+    ok = (std::fclose(file) == 0) && ok;
+    return ok ? 0 : -1;
+}

@@ -1,0 +1,60 @@
+#include "cdfg/writer.h"
+
+#include <gtest/gtest.h>
+
+#include "cdfg/reader.h"
+
+namespace {
+
+std::unique_ptr<CdfgGraph> read(const std::string& bytes) {
+    return readCdfgBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+TEST(Writer, DeletedNodesAreLeftOutInListOrder) {
+    auto g = newGraph();
+    for (int i = 0; i < 4; ++i) createNode(*g, CFG_BREAK);
+    deleteNode(*g, 2);
+    std::string out;
+    writeCdfgBytes(*g, out);
+    auto back = read(out);
+    ASSERT_EQ(back->nodes.size(), 3u);
+    EXPECT_EQ(back->nodes[0].id, 1u);
+    EXPECT_EQ(back->nodes[1].id, 3u);
+    EXPECT_EQ(back->nodes[2].id, 4u);
+}
+
+TEST(Writer, MissingTextsReadBackAsEmptyTextsAndNoFileName) {
+    auto g = newGraph();
+    NodeId n = createNode(*g, CFG_DECLARE);
+    setAttrString(*g, n, CfgDecl_NAME, nullptr);
+    setFileName(*g, n, "");
+    std::string out;
+    writeCdfgBytes(*g, out);
+    auto back = read(out);
+    EXPECT_STREQ(getAttrString(*back, n, CfgDecl_NAME), "");
+    EXPECT_EQ(getFileName(*back, n), nullptr);
+}
+
+TEST(Writer, OverlongTextIsCutToWhatTheLengthFieldHolds) {
+    auto g = newGraph();
+    NodeId n = createNode(*g, CFG_DECLARE);
+    setAttrString(*g, n, CfgDecl_NAME, std::string(70000, 'a').c_str());
+    std::string out;
+    writeCdfgBytes(*g, out);
+    auto back = read(out);
+    EXPECT_EQ(std::string(getAttrString(*back, n, CfgDecl_NAME)).size(), 65535u);
+}
+
+TEST(Writer, FailuresAreReportedAsMinusOne) {
+    auto g = newGraph();
+    EXPECT_EQ(writeCdfg(nullptr, "x"), -1);
+    EXPECT_EQ(writeCdfg(g.get(), "/nonexistent/dir/x.cdfg"), -1);
+    std::string path = ::testing::TempDir() + "writer_test_empty.cdfg";
+    EXPECT_EQ(writeCdfg(g.get(), path.c_str()), 0);
+    auto back = readCdfg(path.c_str());
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->nodes.empty());
+    std::remove(path.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+// Checks of the declarations that analysed code refers to.
+#pragma once
+
+#include <cstdint>
+
+#include "cdfg/graph.h"
+
+// Records a referenced declaration (node is a CFG_DECLARE or a reference
+// whose DfgPort_DECL is one) once, with the members of a structure variable.
+int collectDeclaration(CdfgGraph& g, NodeId node);
+// Runs the per-declaration checks over everything collected, clears the marks
+// and empties the list. 0 when nothing was reported.
+int checkDeclarationEntries(CdfgGraph& g);
+// 1 when the declaration's structure definition comes from a standard header.
+int isStandardHeaderStruct(const CdfgGraph& g, NodeId declaration);
+std::int64_t evalConstExpr(const CdfgGraph& g, NodeId node);
+std::int64_t elementCount(const CdfgGraph& g, NodeId declaration);
+std::int64_t elementSize(const CdfgGraph& g, NodeId declaration);
+// Resets the once-per-run state (the structure pointer member report).
+void resetDeclarationChecks();
