@@ -1,0 +1,103 @@
+#include "constraint/constraint_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "cdfg/reader.h"
+#include "cdfg/writer.h"
+#include "constraint/directive_lines.h"
+#include "report/messages.h"
+#include "support/graph_builder.h"
+
+namespace {
+
+using tb::GraphBuilder;
+using tb::Type;
+
+class ConstraintFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        initMessages(1, programCatalogue());
+        setMessageCapture(&output);
+        path = ::testing::TempDir() + "constraint_file_test.ctf";
+    }
+    void TearDown() override {
+        setMessageCapture(nullptr);
+        std::remove(path.c_str());
+    }
+    void write(const std::string& content) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    }
+    bool listsEmpty() const {
+        for (const ConstraintDirective* head : constraintDirectives) {
+            if (head != nullptr) return false;
+        }
+        return true;
+    }
+
+    std::string output;
+    std::string path;
+};
+
+// a.c: float x; void f(void) {} int main() { f(); }
+struct Program {
+    GraphBuilder b;
+    NodeId x, call;
+    Program() {
+        b.file("a.c");
+        x = b.global("x", Type::Float());
+        NodeId f = b.function("f", Type::Void());
+        NodeId main = b.function("main");
+        call = b.call(f);
+        b.body(main, {b.stmt(call)});
+    }
+};
+
+TEST_F(ConstraintFile, MergesReportsAndReleases) {
+    Program p;
+    write("$def_start_option\n-max 8\n$end_start_option\n"
+          "$def_directive\n"
+          "fixedP a.c $ x S 16:8\n"
+          "module a.c f prefix=m1\n"
+          "evFunc a.c nowhere\n"
+          "$end_directive\n");
+    EXPECT_EQ(processConstraintFile(p.b.graph(), path.c_str()), 0);
+    EXPECT_EQ(output, "W603:Warning:" + path + ":7:. There is no target.\n");
+    EXPECT_TRUE(listsEmpty());
+
+    // The merged nodes survive the write-back with their position.
+    std::string bytes;
+    writeCdfgBytes(p.b.graph(), bytes);
+    auto back = readCdfgBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    ASSERT_NE(back, nullptr);
+    NodeId d = getAttrInt(*back, p.x, CfgDecl_DIRECTIVE);
+    EXPECT_STREQ(getAttrString(*back, d, DfgDirective_STR), "fixedP S 16:8");
+    EXPECT_STREQ(getFileName(*back, d), path.c_str());
+    EXPECT_EQ(getLine(*back, d), 5u);
+    NodeId m = getAttrInt(*back, p.call, DfgFuncCall_DIRECTIVE);
+    EXPECT_STREQ(getAttrString(*back, m, DfgDirective_STR), "module prefix=m1");
+    EXPECT_EQ(getAttrSigned(*back, m, DfgDirective_TYPE), DIRE_Directive);
+}
+
+TEST_F(ConstraintFile, FailedReadMergesNothing) {
+    Program p;
+    write("$def_directive\nfixedP a.c $ x S 16:8\nunroll a.c f loops\nmodule a.c f\n");
+    EXPECT_EQ(processConstraintFile(p.b.graph(), path.c_str()), -1);
+    EXPECT_EQ(output, "Error:" + path + ":3:Syntx error :unroll directive <loop|func>\n"
+                      "E452:Error:::Reading of a file went wrong. '" + path + "'\n");
+    EXPECT_EQ(getAttrInt(p.b.graph(), p.x, CfgDecl_DIRECTIVE), 0u);
+    EXPECT_EQ(getAttrInt(p.b.graph(), p.call, DfgFuncCall_DIRECTIVE), 0u);
+    EXPECT_TRUE(listsEmpty());
+    EXPECT_EQ(errorCount(), 1);
+
+    output.clear();
+    EXPECT_EQ(processConstraintFile(p.b.graph(), "/nonexistent/x.ctf"), -1);
+    EXPECT_EQ(output, "Error:constarint:Cat't open '/nonexistent/x.ctf'\n"
+                      "E452:Error:::Reading of a file went wrong. '/nonexistent/x.ctf'\n");
+    EXPECT_EQ(errorCount(), 2);
+}
+
+}  // namespace
