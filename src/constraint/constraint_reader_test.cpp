@@ -173,17 +173,4 @@ TEST_F(ConstraintReader, HostileFilesEndQuickly) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
 }
 
-TEST_F(ConstraintReader, Tables) {
-    int options = 0;
-    for (const KeywordRow* row = optionTable(); row->name != nullptr; ++row) {
-        ASSERT_NE(row->handler, nullptr);
-        EXPECT_EQ(row->handler(nullptr, row->parameter), 0);
-        ++options;
-    }
-    EXPECT_EQ(options, 73);  // 72 options and the section end
-    int directives = 0;
-    for (const KeywordRow* row = directiveTable(); row->name != nullptr; ++row) ++directives;
-    EXPECT_EQ(directives, 14);
-}
-
 }  // namespace
