@@ -619,14 +619,15 @@ TEST_F(CodeChecks, WholePassOverAnalysedAndOtherFunctions) {
                  b.at(13).ifStmt(b.var(big), {b.at(14).ret(b.lit("1"))})});
     NodeId hTable = b.at(31).local(t.h, "table", Type::Char().array({20000}));
     b.directiveOnDecl(hTable, "int 8");
-    b.body(t.h, {b.at(32).translateOff({b.at(33).stmt(b.callByName("malloc"))}, "translate_off",
-                                       "nothing")});
+    NodeId hidden = b.at(33).stmt(b.callByName("malloc"));
+    b.body(t.h, {b.at(32).translateOff({hidden}, "translate_off", "nothing")});
     t.finish({b.at(41).stmt(b.call(t.g, {b.at(41).callByName("memset")}))});
 
     out.clear();
     EXPECT_NE(runCodeChecks(b.graph()), 0);
-    EXPECT_EQ(out, w538(11, "table", "16384") + e508(12) + e537(10, "g") + e539(41, "memset") +
-                       error(546, 31, "'int' directive here is invalid.") +
+    // Functions in file order: g, h, f, main.
+    EXPECT_EQ(out, w538(11, "table", "16384") + e508(12) + e537(10, "g") +
+                       error(546, 31, "'int' directive here is invalid.") + e539(41, "memset") +
                        error(514, 11, "'<bitW>:<fsize>' of directive 'fixedP is unusual. ") +
                        error(517, 32,
                              "There is no translate_on directive to a translate_off translate_off."));
