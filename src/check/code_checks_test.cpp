@@ -729,7 +729,7 @@ TEST_F(CodeChecks, DeepExpressionsAreWalked) {
     Program p;
     GraphBuilder& b = p.b;
     NodeId e = b.at(9).callByName("malloc");
-    for (int k = 0; k < 5000; ++k) e = b.op(CALC_Add, b.lit("1"), e);
+    for (int k = 0; k < 9990; ++k) e = b.op(CALC_Add, b.lit("1"), e);
     NodeId statement = b.at(5).ifStmt(b.op(CALC_Les, e, b.var(p.f)), {});
     EXPECT_EQ(statements(b, statement), e508(9) + w601(5));
 }
