@@ -34,7 +34,8 @@ extern ModuleRecord* moduleList;
 extern NodeId mainFunction;
 extern NodeId evalFunction;
 
-// 0 on success; -1 after message 501 or 502.
+// 0 on success; -1 after message 501 or 502. A list left from an earlier
+// call is released first.
 int buildFunctionTree(CdfgGraph& g);
 // 1 when a module or a tree node has exactly that function node, name and file.
 // A null name or file never matches.
