@@ -1,7 +1,10 @@
 #include "cdfg/writer.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <random>
+#include <system_error>
 
 namespace {
 
@@ -58,24 +61,59 @@ void writeCdfgBytes(const CdfgGraph& g, std::string& out) {
         if (node.live) putNode(out, g, node);
 }
 
-int writeCdfg(const CdfgGraph* g, const char* path) {
-    if (!g || !path) return -1;
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return -1;
-    // Records are gathered in a large buffer and written in big blocks.
+namespace {
+
+// Writes every record to an open file through a large buffer.
+bool writeRecords(const CdfgGraph& g, std::FILE* file) {
     constexpr std::size_t kFlushAt = 1 << 20;
     std::string buffer;
     buffer.reserve(kFlushAt + 4096);
     bool ok = true;
-    for (const CdfgNode& node : g->nodes) {
+    for (const CdfgNode& node : g.nodes) {
         if (!node.live) continue;
-        putNode(buffer, *g, node);
+        putNode(buffer, g, node);
         if (buffer.size() >= kFlushAt) {
             ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
             buffer.clear();
         }
     }
     ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
+    return std::fflush(file) == 0 && ok;
+}
+
+std::string temporaryNameBeside(const std::filesystem::path& target) {
+    std::random_device random;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".tavik-%08x%08x", random(), random());
+    return target.string() + suffix;
+}
+
+}  // namespace
+
+int writeCdfg(const CdfgGraph* g, const char* path) {
+    if (!g || !path || !*path) return -1;
+    namespace fs = std::filesystem;
+    std::error_code error;
+    // The file is replaced only once the new contents are complete, so a
+    // failed or interrupted write leaves the user's file as it was.
+    fs::path target(path);
+    if (fs::is_symlink(target, error)) {
+        fs::path resolved = fs::canonical(target, error);
+        if (!error) target = resolved;
+    }
+    std::string temporary = temporaryNameBeside(target);
+    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
+    if (!file) return -1;
+    bool ok = writeRecords(*g, file);
     ok = (std::fclose(file) == 0) && ok;
+    if (ok) {
+        fs::file_status status = fs::status(target, error);
+        if (!error && fs::exists(status))
+            fs::permissions(temporary, status.permissions(), fs::perm_options::replace, error);
+        error.clear();
+        fs::rename(temporary, target, error);
+        ok = !error;
+    }
+    if (!ok) std::remove(temporary.c_str());
     return ok ? 0 : -1;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cdfg/reader.h"
 
 namespace {
@@ -55,6 +57,46 @@ TEST(Writer, FailuresAreReportedAsMinusOne) {
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->nodes.empty());
     std::remove(path.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::string out;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        std::fclose(f);
+    }
+    return out;
+}
+
+TEST(Writer, ReplacesTheFileWholeAndKeepsItsPermissions) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::path(::testing::TempDir()) / "writer_test_dir";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string path = (dir / "prog.cdfg").string();
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fputs("old contents", f);
+        std::fclose(f);
+    }
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    auto g = newGraph();
+    createNode(*g, CFG_ROOT);
+    ASSERT_EQ(writeCdfg(g.get(), path.c_str()), 0);
+    std::string expected;
+    writeCdfgBytes(*g, expected);
+    EXPECT_EQ(slurp(path), expected);
+    EXPECT_EQ(fs::status(path).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // Nothing is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    fs::remove_all(dir);
 }
 
 }  // namespace
