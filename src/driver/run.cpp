@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cdfg/reader.h"
+#include "cdfg/validate.h"
 #include "cdfg/writer.h"
 #include "check/code_checks.h"
 #include "check/function_pointers.h"
@@ -78,6 +79,15 @@ void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit)
     progress("--- Reading of '%s' file ...\n", orEmpty(s.inputCdfgPath));
     std::unique_ptr<CdfgGraph> graph = readCdfg(s.inputCdfgPath);
     if (!graph) {
+        printMessage(452, orEmpty(s.inputCdfgPath));
+        finishRun(-1);
+    }
+    // A graph the front end could not have written (looping chains, owned
+    // cycles, unbounded nesting) is refused before any pass walks it, and the
+    // file is left as it was.
+    std::string damage;
+    if (validateGraph(*graph, damage) != 0) {
+        printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", damage.c_str());
         printMessage(452, orEmpty(s.inputCdfgPath));
         finishRun(-1);
     }

@@ -241,12 +241,16 @@ void operationType(EvalState& s, NodeId node, ExprType& type, int depth) {
 
 void evaluate(EvalState& s, NodeId node, ExprType& type, int depth) {
     setDefault(type);
+    const CdfgGraph& g = s.g;
+    // A parenthesis is typed by what follows it; nested ones form a chain.
+    while (node != 0 && s.budget != 0 && getKind(g, node) == DFG_EDGE_PRESEDENCE) {
+        --s.budget;
+        node = getNextId(g, node);
+    }
     if (node == 0 || depth > kMaxDepth || s.budget == 0) return;
     --s.budget;
-    const CdfgGraph& g = s.g;
     switch (getKind(g, node)) {
         case DFG_OPERATION: operationType(s, node, type, depth); break;
-        case DFG_EDGE_PRESEDENCE: evaluate(s, getNextId(g, node), type, depth + 1); break;
         case DFG_INPUT_VAR:
         case DFG_OUTPUT_VAR: variableType(g, node, type); break;
         case DFG_INPUT_CONST: literalType(getAttrString(g, node, DfgInputCnst_STRVALUE), type); break;

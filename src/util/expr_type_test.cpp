@@ -378,6 +378,10 @@ TEST(ExprType, DeepExpressionsAreEvaluated) {
     NodeId e = b.var(x);
     for (int n = 0; n < 5000; ++n) e = b.op(CALC_Add, e, b.lit("1"));
     expectType(typeOf(b.graph(), e), DECL_VALTYPE_LONG, U, 0);
+    // Nested parentheses form one chain, however many there are.
+    NodeId inner = b.var(x);
+    for (int n = 0; n < 50000; ++n) inner = b.paren(inner);
+    expectType(typeOf(b.graph(), inner), DECL_VALTYPE_LONG, U, 0);
     // Far deeper than any source holds: the evaluation gives up, safely.
     for (int n = 0; n < 15000; ++n) e = b.op(CALC_Add, e, b.lit("1"));
     ExprType t;
