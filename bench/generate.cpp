@@ -1,6 +1,7 @@
 // Generates a large, realistic CDFG program for benchmarks and stress tests.
 //
 //   cdfg_generate --nodes N [--seed S] [--findings] -o FILE
+//   cdfg_generate --chain N [--prefix] [--findings] -o FILE
 //
 // The program has several source files; each holds a structure definition,
 // globals, layers of functions (a function calls two functions of the layer
@@ -10,6 +11,11 @@
 // directive (every other module with a prefix). Without --findings the
 // checker accepts the program and writes the INF file; with it, every file
 // also carries code the checker reports.
+//
+// With --chain, the program is one call chain instead: main calls c0 as a
+// module (with a prefix under --prefix), each cI calls c(I+1), and under
+// --findings the last one calls c0 again, which makes the whole chain one
+// recursion. It measures how deep the walks that follow calls can go.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +32,8 @@ using tb::Type;
 
 struct Options {
     std::uint64_t nodes = 100000;
+    std::uint64_t chain = 0;
+    bool prefix = false;
     std::uint32_t seed = 1;
     bool findings = false;
     const char* output = nullptr;
@@ -42,6 +50,7 @@ public:
     explicit Generator(const Options& options) : options_(options), random_(options.seed) {}
 
     std::string run() {
+        if (options_.chain) return chain();
         std::uint64_t files = std::max<std::uint64_t>(2, options_.nodes / 250000);
         std::uint64_t perFile = options_.nodes / files;
         std::vector<std::pair<std::string, Function>> modules;
@@ -54,6 +63,32 @@ public:
     }
 
 private:
+    // float cI(float x) { float y; y = c(I+1)(x); return y; }
+    std::string chain() {
+        b_.file("chain.c");
+        // Defined from the end of the chain, so that every callee is defined
+        // before its caller.
+        std::vector<NodeId> functions(options_.chain);
+        std::vector<NodeId> params(options_.chain);
+        for (std::uint64_t i = options_.chain; i-- > 0;) {
+            functions[i] = b_.at(line()).function("c" + std::to_string(i), Type::Float());
+            params[i] = b_.param(functions[i], "x", Type::Float());
+        }
+        for (std::uint64_t i = 0; i < options_.chain; ++i) {
+            NodeId y = b_.local(functions[i], "y", Type::Float());
+            NodeId next = i + 1 < options_.chain ? functions[i + 1] : options_.findings ? functions[0] : 0;
+            NodeId value = next ? b_.call(next, {b_.var(params[i])}) : b_.var(params[i]);
+            b_.body(functions[i], {b_.at(line()).stmt(b_.assign(b_.out(y), value)), b_.at(line()).ret(b_.var(y))});
+        }
+        NodeId m = b_.at(line()).function("main", Type::Int());
+        b_.param(m, "argc", Type::Int());
+        b_.param(m, "argv", Type::Char().ptr().array({0}));
+        std::string directive = options_.prefix ? "module prefix=p" : "module";
+        b_.body(m, {b_.at(line()).stmt(b_.call(functions[0], {b_.lit("1.0")}, {directive})),
+                    b_.at(line()).ret(b_.lit("0"))});
+        return b_.bytes();
+    }
+
     std::uint32_t pick(std::uint32_t n) { return static_cast<std::uint32_t>(random_() % n); }
     std::uint32_t line() { return ++line_; }
 
@@ -203,7 +238,9 @@ private:
 };
 
 int usage() {
-    std::fprintf(stderr, "usage: cdfg_generate --nodes N [--seed S] [--findings] -o FILE\n");
+    std::fprintf(stderr,
+                 "usage: cdfg_generate --nodes N [--seed S] [--findings] -o FILE\n"
+                 "       cdfg_generate --chain N [--prefix] [--findings] -o FILE\n");
     return 2;
 }
 
@@ -216,6 +253,10 @@ int main(int argc, char** argv) {
             options.nodes = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--seed") && i + 1 < argc)
             options.seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        else if (!std::strcmp(argv[i], "--chain") && i + 1 < argc)
+            options.chain = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--prefix"))
+            options.prefix = true;
         else if (!std::strcmp(argv[i], "--findings"))
             options.findings = true;
         else if (!std::strcmp(argv[i], "-o") && i + 1 < argc)
@@ -223,7 +264,7 @@ int main(int argc, char** argv) {
         else
             return usage();
     }
-    if (!options.output || options.nodes == 0) return usage();
+    if (!options.output || (options.nodes == 0 && options.chain == 0)) return usage();
     std::string bytes = Generator(options).run();
     std::FILE* out = std::fopen(options.output, "wb");
     if (!out) {

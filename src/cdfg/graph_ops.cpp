@@ -15,12 +15,15 @@ struct StructClonePair {
 };
 
 bool structCloneMode = false;
+void (*nodeCreationFailureHandler)() = nullptr;
 std::vector<StructClonePair> structClonePairs;
 
 // Control nodes copied during one copySubtree call, for the jump remapping.
 struct CopyMap {
     std::vector<std::pair<NodeId, NodeId>> pairs;
     std::unordered_map<NodeId, NodeId> firstCopyOf;  // old id -> new id of its first pair
+    // Nodes the copy may still make (see copySubtree).
+    std::size_t nodesLeft = 0;
 };
 
 bool isControlKind(std::uint32_t kind) {
@@ -91,8 +94,10 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
     NodeId previousCopy = 0;
     NodeId previous = 0;
     std::size_t steps = 0;
-    for (NodeId n = first; n != 0 && steps < stepLimit(g); n = getNextId(g, n), ++steps) {
+    for (NodeId n = first; n != 0 && steps < stepLimit(g) && map.nodesLeft > 0;
+         n = getNextId(g, n), ++steps) {
         std::uint32_t kind = getKind(g, n);
+        --map.nodesLeft;
         NodeId c = newNode(g, kind, n);
         copyAttributes(g, n, c, map);
 
@@ -103,8 +108,9 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
             NodeId firstSide = 0;
             NodeId lastSide = 0;
             std::size_t sideSteps = 0;
-            for (NodeId s = side; s != 0 && sideSteps < stepLimit(g);
+            for (NodeId s = side; s != 0 && sideSteps < stepLimit(g) && map.nodesLeft > 0;
                  s = getPrevId(g, s), ++sideSteps) {
+                --map.nodesLeft;
                 NodeId sc = newNode(g, getKind(g, s), s);
                 copyAttributes(g, s, sc, map);
                 if (!firstSide) {
@@ -243,15 +249,17 @@ NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode) {
         std::fflush(stdout);
         std::fputs("prelb : Error Short of memory. (create node)\n", stdout);
         std::fflush(stdout);
+        if (nodeCreationFailureHandler) nodeCreationFailureHandler();
         std::exit(-1);
     }
     if (templateNode) copySourcePosition(g, id, templateNode);
     return id;
 }
 
-NodeId copySubtree(CdfgGraph& g, NodeId first) {
+NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes) {
     if (first == 0) return 0;
     CopyMap map;
+    map.nodesLeft = maxNodes ? maxNodes : g.nodes.size() + 1;
     NodeId result = copyChain(g, first, map);
     for (const auto& [oldNode, newNodeId] : map.pairs) {
         NodeId jump = getJumpId(g, oldNode);
@@ -262,6 +270,8 @@ NodeId copySubtree(CdfgGraph& g, NodeId first) {
     }
     return result;
 }
+
+void setNodeCreationFailureHandler(void (*handler)()) { nodeCreationFailureHandler = handler; }
 
 void setStructCloneMode(bool on) { structCloneMode = on; }
 

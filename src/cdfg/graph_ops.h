@@ -22,10 +22,18 @@ int appendToChain(CdfgGraph& g, NodeId chain, NodeId added);
 // source position when template is non-zero. Ends the process with status -1
 // when no node can be created.
 NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode);
+// Called by newNode after its message when no node can be created; the
+// process then ends with status -1 unless the handler leaves by an exception
+// (the in-process run). nullptr: none.
+void setNodeCreationFailureHandler(void (*handler)());
 void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from);
 // Deep copy of the chain starting at first, with its owned subtrees; jumps
-// between copied control nodes are redirected into the copy.
-NodeId copySubtree(CdfgGraph& g, NodeId first);
+// between copied control nodes are redirected into the copy. The copy makes
+// at most maxNodes nodes (0: as many as the graph holds). A subtree never
+// holds more nodes than the graph, so only a damaged graph, whose owned
+// nodes are shared by several owners and would be copied again and again,
+// reaches the bound; the copy then stops where it is.
+NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes = 0);
 // While on, copySubtree records copied CFG_STRUCT/CFG_DECLARE nodes so that
 // declarations follow structures copied in the same clone.
 void setStructCloneMode(bool on);

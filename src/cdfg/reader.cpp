@@ -1,5 +1,6 @@
 #include "cdfg/reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -10,7 +11,9 @@ namespace {
 // stream (or from memory in one piece).
 class ByteSource {
 public:
-    explicit ByteSource(std::FILE* file) : file_(file), buffer_(1 << 20) {}
+    // The buffer holds up to 1 MiB, less for a smaller file.
+    ByteSource(std::FILE* file, std::size_t fileSize)
+        : file_(file), buffer_(std::clamp<std::size_t>(fileSize, 4096, std::size_t{1} << 20)) {}
     ByteSource(const unsigned char* data, std::size_t size) : data_(data), end_(size) {}
 
     // Copies n bytes to out; false when fewer than n are left.
@@ -132,12 +135,16 @@ std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return nullptr;
     std::unique_ptr<CdfgGraph> g = newGraph();
+    std::size_t fileSize = 0;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         long size = std::ftell(file);
-        if (size > 0) reserveFor(*g, static_cast<std::size_t>(size));
+        if (size > 0) {
+            fileSize = static_cast<std::size_t>(size);
+            reserveFor(*g, fileSize);
+        }
         std::rewind(file);
     }
-    ByteSource in(file);
+    ByteSource in(file, fileSize);
     readRecords(in, *g);
     std::fclose(file);
     return g;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <random>
 
 #include "cdfg/writer.h"
@@ -168,7 +170,7 @@ TEST(Reader, ReadsFromAFile) {
     tb::GraphBuilder b;
     b.file("a.c");
     b.function("main");
-    std::string path = ::testing::TempDir() + "reader_test.cdfg";
+    std::string path = ::testing::TempDir() + "reader_test_" + std::to_string(::getpid()) + ".cdfg";
     b.writeTo(path);
     auto g = readCdfg(path.c_str());
     ASSERT_TRUE(g);

@@ -2,19 +2,35 @@
 
 namespace {
 
-// Counts one level of nesting for as long as it lives; deeper() is false once
-// the walk is nested too deeply to go on.
+// The outermost level of a walk sizes its visits to the graph.
+void openWalk(CallWalk& walk) {
+    if (walk.depth == 0)
+        walk.visitsLeft = kCallWalkVisitsPerNode * (walk.graph->nodes.size() + 1) + kCallWalkMinVisits;
+}
+
+// Counts one level of nesting for as long as it lives; tooDeep() is true
+// once the walk is nested too deeply or has spent its visits.
 class DepthGuard {
 public:
-    explicit DepthGuard(CallWalk& walk) : walk_(walk) { ++walk_.depth; }
+    explicit DepthGuard(CallWalk& walk) : walk_(walk) {
+        openWalk(walk_);
+        ++walk_.depth;
+    }
     ~DepthGuard() { --walk_.depth; }
     DepthGuard(const DepthGuard&) = delete;
     DepthGuard& operator=(const DepthGuard&) = delete;
-    bool tooDeep() const { return walk_.depth > kMaxCallWalkDepth; }
+    bool tooDeep() const { return walk_.depth > kMaxCallWalkDepth || walk_.visitsLeft == 0; }
 
 private:
     CallWalk& walk_;
 };
+
+// Counts one node visit; false once the walk has spent its visits.
+bool visit(CallWalk& walk) {
+    if (walk.visitsLeft == 0) return false;
+    --walk.visitsLeft;
+    return true;
+}
 
 void walkInitializer(CallWalk& walk, NodeId first) {
     DepthGuard guard(walk);
@@ -22,7 +38,7 @@ void walkInitializer(CallWalk& walk, NodeId first) {
     const CdfgGraph& g = *walk.graph;
     std::size_t limit = chainStepLimit(g);
     std::size_t steps = 0;
-    for (NodeId n = first; n != 0 && steps < limit; n = getNextId(g, n), ++steps) {
+    for (NodeId n = first; n != 0 && steps < limit && visit(walk); n = getNextId(g, n), ++steps) {
         switch (getKind(g, n)) {
             case CFG_MEMBER_LIST: walkInitializer(walk, getAttrInt(g, n, CfgMemberList_MEMBER)); break;
             case CFG_MEMBER: {
@@ -41,10 +57,11 @@ void walkInitializer(CallWalk& walk, NodeId first) {
 }  // namespace
 
 void walkCallArguments(CallWalk& walk, NodeId call) {
+    openWalk(walk);
     const CdfgGraph& g = *walk.graph;
     std::size_t limit = chainStepLimit(g);
     std::size_t steps = 0;
-    for (NodeId a = getAttrInt(g, call, DfgFuncCall_ARGLIST); a != 0 && steps < limit;
+    for (NodeId a = getAttrInt(g, call, DfgFuncCall_ARGLIST); a != 0 && steps < limit && visit(walk);
          a = getNextId(g, a), ++steps)
         walkExpression(walk, getAttrInt(g, a, DfgPortInfo_SIGNAL));
 }
@@ -55,7 +72,7 @@ void walkExpression(CallWalk& walk, NodeId first) {
     const CdfgGraph& g = *walk.graph;
     std::size_t limit = chainStepLimit(g);
     std::size_t steps = 0;
-    for (NodeId x = first; x != 0 && steps < limit; x = getNextId(g, x), ++steps) {
+    for (NodeId x = first; x != 0 && steps < limit && visit(walk); x = getNextId(g, x), ++steps) {
         switch (getKind(g, x)) {
             case DFG_OPERATION:
                 walkExpression(walk, getAttrInt(g, x, DfgOpe_LEFT));
@@ -65,7 +82,7 @@ void walkExpression(CallWalk& walk, NodeId first) {
             case DFG_INPUT_VAR:
             case DFG_OUTPUT_VAR: {
                 std::size_t dimSteps = 0;
-                for (NodeId d = getAttrInt(g, x, DfgPort_DIMNODE); d != 0 && dimSteps < limit;
+                for (NodeId d = getAttrInt(g, x, DfgPort_DIMNODE); d != 0 && dimSteps < limit && visit(walk);
                      d = getNextId(g, d), ++dimSteps)
                     if (getKind(g, d) == DFG_DIMENSION) walkExpression(walk, getAttrInt(g, d, DfgDim_NODE));
                 break;
@@ -85,18 +102,20 @@ void walkExpression(CallWalk& walk, NodeId first) {
 }
 
 void walkExpressionList(CallWalk& walk, NodeId first) {
+    openWalk(walk);
     const CdfgGraph& g = *walk.graph;
     std::size_t limit = chainStepLimit(g);
     std::size_t steps = 0;
-    for (NodeId m = first; m != 0 && steps < limit; m = getNextId(g, m), ++steps)
+    for (NodeId m = first; m != 0 && steps < limit && visit(walk); m = getNextId(g, m), ++steps)
         walkExpression(walk, getAttrInt(g, m, DfgOpeman_OPE));
 }
 
 void walkDeclarations(CallWalk& walk, NodeId first) {
+    openWalk(walk);
     const CdfgGraph& g = *walk.graph;
     std::size_t limit = chainStepLimit(g);
     std::size_t steps = 0;
-    for (NodeId d = first; d != 0 && steps < limit; d = getNextId(g, d), ++steps)
+    for (NodeId d = first; d != 0 && steps < limit && visit(walk); d = getNextId(g, d), ++steps)
         if (getKind(g, d) == CFG_DECLARE) walkInitializer(walk, getAttrInt(g, d, CfgDecl_INIT));
 }
 
@@ -106,15 +125,15 @@ void walkStatements(CallWalk& walk, NodeId first) {
     const CdfgGraph& g = *walk.graph;
     std::size_t limit = chainStepLimit(g);
     std::size_t steps = 0;
-    for (NodeId s = first; s != 0 && steps < limit; s = getNextId(g, s), ++steps) {
+    for (NodeId s = first; s != 0 && steps < limit && visit(walk); s = getNextId(g, s), ++steps) {
         switch (getKind(g, s)) {
             case CFG_STATE_CASE:
             case CFG_STATE_CASEX:
             case CFG_STATE_CASEZ: {
                 walkExpressionList(walk, getAttrInt(g, s, CfgStateCase_CONDOPE));
                 std::size_t itemSteps = 0;
-                for (NodeId item = getAttrInt(g, s, CfgStateCase_STATOPE); item != 0 && itemSteps < limit;
-                     item = getNextId(g, item), ++itemSteps)
+                for (NodeId item = getAttrInt(g, s, CfgStateCase_STATOPE);
+                     item != 0 && itemSteps < limit && visit(walk); item = getNextId(g, item), ++itemSteps)
                     if (getKind(g, item) == CFG_CASE_ITEM)
                         walkStatements(walk, getAttrInt(g, item, CfgCaseItem_CFG));
                 break;
@@ -123,8 +142,8 @@ void walkStatements(CallWalk& walk, NodeId first) {
             case CFG_STATE_IF: {
                 walkExpressionList(walk, getAttrInt(g, s, CfgStateIf_CONDOPE));
                 std::size_t branchSteps = 0;
-                for (NodeId b = getAttrInt(g, s, CfgStateIf_STATOPE); b != 0 && branchSteps < limit;
-                     b = getNextId(g, b), ++branchSteps) {
+                for (NodeId b = getAttrInt(g, s, CfgStateIf_STATOPE);
+                     b != 0 && branchSteps < limit && visit(walk); b = getNextId(g, b), ++branchSteps) {
                     std::uint32_t kind = getKind(g, b);
                     if (kind == CFG_IF_THEN)
                         walkStatements(walk, getAttrInt(g, b, CfgIfThen_CFG));
@@ -135,8 +154,8 @@ void walkStatements(CallWalk& walk, NodeId first) {
             }
             case CFG_LOOP_BEGIN: {
                 std::size_t partSteps = 0;
-                for (NodeId p = getAttrInt(g, s, CfgLoopBegin_CFG); p != 0 && partSteps < limit;
-                     p = getNextId(g, p), ++partSteps) {
+                for (NodeId p = getAttrInt(g, s, CfgLoopBegin_CFG);
+                     p != 0 && partSteps < limit && visit(walk); p = getNextId(g, p), ++partSteps) {
                     switch (getKind(g, p)) {
                         case CFG_LOOP_INIT: walkExpressionList(walk, getAttrInt(g, p, CfgLoopInit_OPELIST)); break;
                         case CFG_LOOP_COND: walkExpressionList(walk, getAttrInt(g, p, CfgLoopCond_CONDOPE)); break;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "inf/inf_writer.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
+#include "util/large_stack.h"
 
 namespace {
 
@@ -44,10 +49,11 @@ TEST(CallWalk, HandlerRunsBeforeOrAfterTheArguments) {
               (std::vector<std::string>{"innermost", "inner", "outer", "inInit"}));
 }
 
-// Graphs no front end writes: links that loop back, and call chains deeper
-// than the walk goes. The passes end and stay within the stack.
+// Graphs no front end writes, which validation refuses before any pass
+// runs: links that loop back. The passes still end, within the stack the
+// program runs on.
 TEST(CallWalk, CorruptGraphsEndTheWalks) {
-    for (int variant = 0; variant < 4; ++variant) {
+    for (int variant = 0; variant < 4; ++variant) runOnLargeStack([variant] {
         tb::GraphBuilder b;
         b.file("a.c");
         NodeId m = b.function("main");
@@ -89,20 +95,24 @@ TEST(CallWalk, CorruptGraphsEndTheWalks) {
         setMessageCapture(&out);
         EXPECT_EQ(buildFunctionTree(b.graph()), 0) << variant;
         checkRecursion(b.graph());
-        std::string path = ::testing::TempDir() + "call_walk_corrupt.inf";
+        std::string path = ::testing::TempDir() + "call_walk_corrupt_" + std::to_string(::getpid()) + ".inf";
         EXPECT_EQ(writeInf(b.graph(), path.c_str()), 0) << variant;
         std::remove(path.c_str());
         setMessageCapture(nullptr);
         releaseModuleList();
-    }
+    });
 }
 
-TEST(CallWalk, CallChainsDeeperThanTheWalkEnd) {
+// Validation bounds nesting, not call chains: a chain far longer than any
+// nesting is followed to its end by the tree, the recursion check and the
+// INF writer.
+TEST(CallWalk, LongCallChainsAreFollowedToTheEnd) {
+    constexpr int kLength = 20000;
     tb::GraphBuilder b;
     b.file("a.c");
     NodeId m = b.function("main");
     std::vector<NodeId> fns;
-    for (int i = 0; i < 6000; ++i) {
+    for (int i = 0; i < kLength; ++i) {
         NodeId fn = b.make(CFG_FUNCTION);
         setAttrString(b.graph(), fn, CfgFunc_NAME, ("c" + std::to_string(i)).c_str());
         fns.push_back(fn);
@@ -111,16 +121,27 @@ TEST(CallWalk, CallChainsDeeperThanTheWalkEnd) {
     b.body(fns.back(), {b.stmt(b.call(fns.back()))});
     appendToChain(b.graph(), m, b.chain(fns));
     b.body(m, {b.stmt(b.call(fns[0], {}, {"module prefix=p"}))});
-    releaseModuleList();
-    std::string out;
-    setMessageCapture(&out);
-    EXPECT_EQ(buildFunctionTree(b.graph()), 0);
-    EXPECT_EQ(checkRecursion(b.graph()), 0);  // the recursion lies beyond the depth walked
-    std::string path = ::testing::TempDir() + "call_walk_deep.inf";
-    EXPECT_EQ(writeInf(b.graph(), path.c_str()), 0);
-    std::remove(path.c_str());
-    setMessageCapture(nullptr);
-    releaseModuleList();
+    runOnLargeStack([&] {
+        releaseModuleList();
+        initMessages(1, programCatalogue());
+        std::string out;
+        setMessageCapture(&out);
+        EXPECT_EQ(buildFunctionTree(b.graph()), 0);
+        std::size_t reached = 0;
+        for (const TreeNode* t = moduleList ? moduleList->tree : nullptr; t; t = t->next) ++reached;
+        EXPECT_EQ(reached, static_cast<std::size_t>(kLength - 1));
+        EXPECT_EQ(checkRecursion(b.graph()), -1);
+        EXPECT_NE(out.find("Function 'p_c" + std::to_string(kLength - 1) + "' is a recursive call"),
+                  std::string::npos) << out.substr(0, 500);
+        std::string path = ::testing::TempDir() + "call_walk_deep_" + std::to_string(::getpid()) + ".inf";
+        EXPECT_EQ(writeInf(b.graph(), path.c_str()), 0);
+        std::ifstream inf(path);
+        std::string text((std::istreambuf_iterator<char>(inf)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(" ...and " + std::to_string(kLength - 1) + " submodule(s).\n"), std::string::npos);
+        std::remove(path.c_str());
+        setMessageCapture(nullptr);
+        releaseModuleList();
+    });
 }
 
 }  // namespace

@@ -206,6 +206,12 @@ struct Collection {
     // Tree nodes with the same key always reach the same node (a clone is
     // made only when no module has one), so the first one stands for all.
     std::unordered_map<std::string, NodeId>* anyModule = nullptr;
+    // Bound of the nodes one clone makes: the graph's size before any clone.
+    std::size_t maxCloneNodes = 0;
+    // Calls already redirected to a clone. The walk meets a call twice only
+    // in a damaged graph whose owned nodes are shared; the second time it
+    // names the clone already and must not be cloned once more.
+    std::unordered_set<NodeId> redirectedCalls;
 };
 
 TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* name, const char* file) {
@@ -229,12 +235,14 @@ TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* na
 }
 
 // Copies the function with everything it owns, names the copy and puts it
-// right after the original in its chain.
-NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName) {
+// right after the original in its chain. A copy makes at most as many nodes
+// as the graph held before the first clone, so that clones of a damaged
+// graph cannot double it again and again.
+NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName, std::size_t maxNodes) {
     NodeId following = getNextId(g, function);
     setNextId(g, function, 0);
     setStructCloneMode(true);
-    NodeId clone = copySubtree(g, function);
+    NodeId clone = copySubtree(g, function, maxNodes);
     setStructCloneMode(false);
     releaseStructClones(g);
     setNextId(g, function, following);
@@ -265,6 +273,7 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
         return;
     }
 
+    if (!c.redirectedCalls.insert(call).second) return;
     std::string cloneName = m.prefix + "_" + name;
     std::string key = treeKey(target, cloneName.c_str(), filePtr);
     const TreeNode* use = nullptr;
@@ -273,7 +282,7 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     } else if (auto other = c.anyModule->find(key); other != c.anyModule->end()) {
         use = pushTreeNode(c, other->second, target, cloneName.c_str(), filePtr);
     } else {
-        NodeId clone = cloneFunction(g, target, cloneName);
+        NodeId clone = cloneFunction(g, target, cloneName, c.maxCloneNodes);
         use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
         walkFunctionBody(walk, clone);
     }
@@ -344,11 +353,13 @@ int buildFunctionTree(CdfgGraph& g) {
     if (!evalFunction && runSettings.mevMode) printMessage(503);
 
     std::unordered_map<std::string, NodeId> anyModule;
+    const std::size_t maxCloneNodes = g.nodes.size() + 1;
     for (ModuleRecord* m = moduleList; m; m = m->next) {
         Collection c;
         c.graph = &g;
         c.module = m;
         c.anyModule = &anyModule;
+        c.maxCloneNodes = maxCloneNodes;
         CallWalk walk;
         walk.graph = &g;
         walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };

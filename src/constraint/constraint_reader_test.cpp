@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -21,7 +23,7 @@ protected:
         initMessages(1, programCatalogue());
         releaseConstraintDirectives();
         setMessageCapture(&output);
-        path = ::testing::TempDir() + "constraint_reader_test.ctf";
+        path = ::testing::TempDir() + "constraint_reader_test_" + std::to_string(::getpid()) + ".ctf";
     }
     void TearDown() override {
         setMessageCapture(nullptr);

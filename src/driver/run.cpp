@@ -7,13 +7,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "cdfg/graph_ops.h"
 #include "cdfg/reader.h"
 #include "cdfg/validate.h"
 #include "cdfg/writer.h"
 #include "check/code_checks.h"
+#include "check/declaration_checks.h"
 #include "check/function_pointers.h"
 #include "check/function_tree.h"
 #include "check/global_updates.h"
@@ -21,12 +24,26 @@
 #include "check/outside_calls.h"
 #include "check/prototype_check.h"
 #include "check/recursion.h"
+#include "check/usage_walk.h"
 #include "constraint/constraint_file.h"
+#include "constraint/constraint_reader.h"
+#include "constraint/directive_lines.h"
 #include "inf/inf_writer.h"
 #include "report/messages.h"
 #include "util/memory.h"
 
 namespace {
+
+// Set while runChecker runs: the paths that end the process at once end only
+// the run instead, by unwinding to runChecker with the exit status.
+bool inProcess = false;
+struct RunEnded {
+    int status;
+};
+
+// Set once message 451 is being printed, so that a failure while printing it
+// does not recurse.
+bool memoryFailing = false;
 
 bool sameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
@@ -73,14 +90,15 @@ void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit)
     }
 }
 
-[[noreturn]] void runSequence() {
+// The run sequence; returns the exit status.
+int runSequence() {
     const RunSettings& s = runSettings;
 
     progress("--- Reading of '%s' file ...\n", orEmpty(s.inputCdfgPath));
     std::unique_ptr<CdfgGraph> graph = readCdfg(s.inputCdfgPath);
     if (!graph) {
         printMessage(452, orEmpty(s.inputCdfgPath));
-        finishRun(-1);
+        return closeRun(-1);
     }
     // A graph the front end could not have written (looping chains, owned
     // cycles, unbounded nesting) is refused before any pass walks it, and the
@@ -89,7 +107,7 @@ void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit)
     if (validateGraph(*graph, damage) != 0) {
         printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", damage.c_str());
         printMessage(452, orEmpty(s.inputCdfgPath));
-        finishRun(-1);
+        return closeRun(-1);
     }
 
     progress("--- Reset of file name ...\n");
@@ -107,7 +125,7 @@ void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit)
         progress("--- Checking of proto function ...\n");
         checkPrototypes(*graph);
         progress("--- Makeing of function tree ...\n");
-        if (buildFunctionTree(*graph) != 0) finishRun(-1);
+        if (buildFunctionTree(*graph) != 0) return closeRun(-1);
         progress("--- Checking of function ...\n");
         checkMainArguments(*graph);
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
@@ -118,7 +136,7 @@ void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit)
     }
 
     if (errorCount() == 0) {
-        if (writeInf(*graph, s.outputInfPath) != 0) finishRun(-1);
+        if (writeInf(*graph, s.outputInfPath) != 0) return closeRun(-1);
     }
 
     progress("--- Deleteing of used memory ...\n");
@@ -126,7 +144,7 @@ void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit)
     releaseModuleList();
 
     if (s.titleMode == 1 || s.debugMode == 1) std::fputs("End of tavikChk ...\n", stdout);
-    finishRun(0);
+    return closeRun(0);
 }
 
 }  // namespace
@@ -231,14 +249,14 @@ void finishRun(int status) {
 }
 
 void onMemoryFailure() {
-    static bool failing = false;
-    if (failing) {
+    if (memoryFailing) {
         // Printing the report itself ran out of memory: leave at once.
         std::fflush(stdout);
         std::_Exit(1);
     }
-    failing = true;
+    memoryFailing = true;
     printMessage(451);
+    if (inProcess) throw RunEnded{closeRun(1)};
     finishRun(1);
 }
 
@@ -262,16 +280,24 @@ void resetFileNames(CdfgGraph& g) {
     });
 }
 
-void runProgram(int argc, char** argv) {
+namespace {
+
+// newNode has printed its line; the process would now end with status -1.
+void onNodeCreationFailure() {
+    if (inProcess) throw RunEnded{-1};
+}
+
+// Start-up, argument loop and run sequence; returns the exit status.
+int runMain(int argc, char** argv) {
     setMemoryFailureHandler(onMemoryFailure);
     installNewHandler();
+    setNodeCreationFailureHandler(onNodeCreationFailure);
     initMessages(1, programCatalogue());
 
     for (int i = 1; i < argc; ++i) {
         if (argv[i] && sameText(argv[i], "-version")) {
             printVersion(kProgramName, kProgramVersion);
-            std::fflush(stdout);
-            std::exit(0);
+            return 0;
         }
     }
 
@@ -286,12 +312,66 @@ void runProgram(int argc, char** argv) {
     switch (parseArguments(argc, argv, runSettings)) {
     case ParseOutcome::Help:
         printUsage();
-        finishRun(0);
+        return closeRun(0);
     case ParseOutcome::UsageError:
         printUsage();
-        finishRun(1);
+        return closeRun(1);
     case ParseOutcome::Run:
         break;
     }
-    runSequence();
+    return runSequence();
+}
+
+// What a run may leave behind once it is over: the lists of the passes.
+void releaseRunLists() {
+    releaseModuleList();
+    releaseConstraintDirectives();
+    resetDeclarationChecks();
+}
+
+}  // namespace
+
+void resetRunState() {
+    releaseRunLists();
+    // The copy state of a clone that did not finish; its marks went with its graph.
+    CdfgGraph none;
+    releaseStructClones(none);
+    setStructCloneMode(false);
+    helpText = "";
+    lineCounter = 0;
+    autoScope = false;
+    inAnalysis = false;
+    writeContext = false;
+    memoryFailing = false;
+    runSettings = RunSettings{};
+    initMessages(1, programCatalogue());
+}
+
+int runToStatus(int argc, char** argv) {
+    int status = runMain(argc, argv);
+    releaseRunLists();
+    std::fflush(stdout);
+    return status;
+}
+
+void runProgram(int argc, char** argv) { std::exit(runToStatus(argc, argv)); }
+
+int runChecker(int argc, char** argv) {
+    resetRunState();
+    MemoryFailureHandler previousHandler = memoryFailureHandler();
+    std::new_handler previousNewHandler = std::get_new_handler();
+    inProcess = true;
+    int status;
+    try {
+        status = runMain(argc, argv);
+    } catch (const RunEnded& ended) {
+        status = ended.status;
+    }
+    inProcess = false;
+    setMemoryFailureHandler(previousHandler);
+    std::set_new_handler(previousNewHandler);
+    setNodeCreationFailureHandler(nullptr);
+    resetRunState();
+    std::fflush(stdout);
+    return status;
 }

@@ -30,5 +30,21 @@ void onMemoryFailure();
 // Gives the top-level elements of every file record that record's file name.
 void resetFileNames(CdfgGraph& g);
 
-// The whole program; never returns.
+// The whole program: returns the exit status (0, -1 or 1) the process is to
+// end with. A memory failure and running out of node ids still end the
+// process at once, as they do in every run of the program.
+int runToStatus(int argc, char** argv);
+// runToStatus, then exits with that status.
 [[noreturn]] void runProgram(int argc, char** argv);
+
+// The whole program inside the calling process, for tests and fuzzing: the
+// same output and the same exit status as a run of the program, returned
+// instead of exiting, including after a memory failure or when node ids run
+// out. Process-wide state is reset before and after, so runs can follow each
+// other; the message capture is left as the caller set it. Runs the walks on
+// the caller's stack: deep programs need a large one (runOnLargeStack).
+int runChecker(int argc, char** argv);
+// Puts back every process-wide state a run leaves: run settings, message
+// counters, the function tree, the constraint lists and reader state, the
+// declaration check and clone state, the flags of the usage walk.
+void resetRunState();

@@ -20,9 +20,11 @@ namespace {
 
 enum class InfMode { Collect, Reach, Write };
 
-// Nesting beyond which a walk goes no deeper (stack safety on graphs whose
-// links loop back); far beyond any real program.
-constexpr std::size_t kMaxInfDepth = 4000;
+// Nesting beyond which a walk goes no deeper. Following calls, a walk nests
+// three levels or more per call, so call chains of more than 160,000
+// functions are followed fully; the stack the program runs on holds this
+// depth with a wide margin (as kMaxCallWalkDepth, docs/robustness.md).
+constexpr std::size_t kMaxInfDepth = 500000;
 
 struct InfWriter {
     CdfgGraph* graph = nullptr;
