@@ -336,6 +336,7 @@ void runCases(const std::vector<CheckCase>& cases) {
         tb::ScratchDir dir;
         std::string cdfg = dir.path("p.cdfg"), inf = dir.path("p.inf");
         c.write(cdfg);
+        const std::string before = tb::readBytes(cdfg);
         std::vector<std::string> args = c.options;
         args.push_back(cdfg);
         args.push_back(inf);
@@ -348,6 +349,8 @@ void runCases(const std::vector<CheckCase>& cases) {
         bool missing = false;
         tb::readBytes(inf, &missing);
         EXPECT_EQ(missing, c.errors != 0);
+        // Without a constraint file the rewritten CDFG file is the file read.
+        EXPECT_EQ(tb::readBytes(cdfg), before);
     }
 }
 

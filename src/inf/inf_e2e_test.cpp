@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -130,9 +131,65 @@ void writeSharedPrefixProgram(const std::string& path) {
     b.writeTo(path);
 }
 
+// a.c:
+//  1 void g(void) { }
+//  3 void f(void) { g(); }
+//  5 int main(int argc, char *argv[]) {
+//  6   f();    //tavik <directive>
+//  7   return 0; }
+std::function<void(const std::string&)> oneModuleProgram(const std::string& directive) {
+    return [directive](const std::string& path) {
+        GraphBuilder b;
+        b.file("a.c");
+        NodeId g = b.at(1).function("g", Type::Void());
+        b.param(g, "", Type::Void());
+        NodeId f = b.at(3).function("f", Type::Void());
+        b.param(f, "", Type::Void());
+        b.body(f, {b.stmt(b.call(g))});
+        NodeId main = b.at(5).function("main");
+        b.param(main, "argc", Type::Int());
+        b.param(main, "argv", Type::Char().ptr().array({0}));
+        b.body(main, {b.at(6).stmt(b.call(f, {}, {directive})), b.at(7).ret(b.lit("0"))});
+        b.writeTo(path);
+    };
+}
+
+// a.c:
+//  1 int w1(void) { return 1; }        (w2, w3 and w5 alike on lines 2, 3 and 5)
+//  4 void w4(void) { }                 (w6 alike on line 6)
+//  8 void f(void) {
+//  9   int i;
+// 10   for (i = w1(); i < w5(); i = w2()) { w6(); }
+// 11   switch (w3()) { case 1: w4(); } }
+// 14 int main(int argc, char *argv[]) {
+// 15   f();    //tavik module
+// 16   return 0; }
+void writeReachProgram(const std::string& path) {
+    GraphBuilder b;
+    b.file("a.c");
+    NodeId w[7] = {};
+    for (int n = 1; n <= 6; ++n) {
+        bool returns = n != 4 && n != 6;
+        w[n] = b.at(static_cast<std::uint32_t>(n)).function("w" + std::to_string(n), returns ? Type::Int() : Type::Void());
+        b.param(w[n], "", Type::Void());
+        if (returns) b.body(w[n], {b.ret(b.lit(std::to_string(n)))});
+    }
+    NodeId f = b.at(8).function("f", Type::Void());
+    b.param(f, "", Type::Void());
+    NodeId i = b.at(9).local(f, "i", Type::Int());
+    b.body(f, {b.at(10).loop(LOOP_FOR, b.assign(b.out(i), b.call(w[1])), b.op(CALC_Les, b.var(i), b.call(w[5])),
+                             b.assign(b.out(i), b.call(w[2])), {b.stmt(b.call(w[6]))}),
+               b.at(11).switchStmt(b.call(w[3]), {b.caseItem(b.lit("1"), {b.stmt(b.call(w[4]))})})});
+    NodeId main = b.at(14).function("main");
+    b.param(main, "argc", Type::Int());
+    b.param(main, "argv", Type::Char().ptr().array({0}));
+    b.body(main, {b.at(15).stmt(b.call(f, {}, {"module"})), b.at(16).ret(b.lit("0"))});
+    b.writeTo(path);
+}
+
 struct InfCase {
     std::string label;
-    void (*write)(const std::string&);
+    std::function<void(const std::string&)> write;
     std::vector<std::string> options;
     std::string inf;
 };
@@ -161,6 +218,26 @@ TEST(InfFile, ByteExactThroughTheProgram) {
         {"shared prefix, -nochk", writeSharedPrefixProgram, {"-nochk"},
          kInfHead + " >> `f1()'\n >> `f2()'\n >> `f1()'\n ...and 0 submodule(s).\n\n%%\n"
                     "f1,a.c,\"\";g,a.c,\"\";f2,a.c,\"\";"},
+        // How the function tree pass and the INF writer read a module directive.
+        {"prefix word without a name", oneModuleProgram("module prefix"), {},
+         kInfHead + " >> `f()'\n ...and 1 submodule(s).\n\n%%\nf,a.c,\"\";g,a.c,\"\";"},
+        {"prefix after a tab and a colon", oneModuleProgram("module\tprefix:m3"), {},
+         kInfHead + " >> `f()'\n ...and 1 submodule(s).\n\n%%\nf,a.c,\"\";m3_g,a.c,\"\";"},
+        // The INF writer reads the first blank-delimited word: "module,prefix=m2"
+        // names no directive, so the file lists no module, although the checks
+        // took f as a module with prefix m2.
+        {"comma after module", oneModuleProgram("module,prefix=m2"), {},
+         kInfHead + " ...no module(only test bench).\n\n%%\n"},
+        {"text after the keyword", oneModuleProgram("modules"), {"-nochk"},
+         kInfHead + " ...no module(only test bench).\n\n%%\n"},
+        // Loop initialisation and step and the switch expression are not
+        // followed; the loop condition, the loop body and the case items are.
+        {"loops and switches", writeReachProgram, {},
+         kInfHead + " >> `f()'\n ...and 3 submodule(s).\n\n%%\n"
+                    "f,a.c,\"\"%i,\"\";w5,a.c,\"\";w6,a.c,\"\";w4,a.c,\"\";"},
+        {"loops and switches, -nochk", writeReachProgram, {"-nochk"},
+         kInfHead + " >> `f()'\n ...and 3 submodule(s).\n\n%%\n"
+                    "f,a.c,\"\"%i,\"\";w5,a.c,\"\";w6,a.c,\"\";w4,a.c,\"\";"},
     };
     for (const InfCase& c : cases) {
         SCOPED_TRACE(c.label);
