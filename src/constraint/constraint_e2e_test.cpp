@@ -200,4 +200,82 @@ TEST(ConstraintFileRun, RejectedOrMissingFileMergesNothingAndTheChecksGoOn) {
     }
 }
 
+std::vector<std::string> texts(const CdfgGraph& g, NodeId node, std::uint32_t attr) {
+    std::vector<std::string> found;
+    NodeId d = getAttrInt(g, node, attr);
+    for (int guard = 0; d != 0 && guard < 100; ++guard, d = getNextId(g, d)) {
+        const char* text = getAttrString(g, d, DfgDirective_STR);
+        found.push_back(text ? text : "(none)");
+    }
+    return found;
+}
+
+// a.c:
+//  1 struct pr { int a; float b; };
+//  3 void f(void) {
+//  4   struct pr s1;
+//  5   struct pr s2;
+//  6   struct pr s3;
+//  7   int n1;
+//  8   int n2; }
+// 10 void k(void) { }
+// 12 int main(int argc, char *argv[]) {
+// 13   f();    //tavik module
+// 14   k();
+// 15   return 0; }
+TEST(ConstraintFileRun, PortDirectivesNameStructuresAndSourceModuleDirectivesStay) {
+    tb::ScratchDir dir;
+    const std::string cdfg = dir.path("prog.cdfg"), inf = dir.path("prog.inf"), ctf = dir.path("prog.ctf");
+    GraphBuilder b;
+    b.file("a.c");
+    NodeId pr = b.at(1).structDef("pr", {{"a", Type::Int()}, {"b", Type::Float()}});
+    NodeId f = b.at(3).function("f", Type::Void());
+    b.param(f, "", Type::Void());
+    NodeId s1 = b.at(4).local(f, "s1", Type::Struct(pr));
+    NodeId s2 = b.at(5).local(f, "s2", Type::Struct(pr));
+    NodeId s3 = b.at(6).local(f, "s3", Type::Struct(pr));
+    NodeId n1 = b.at(7).local(f, "n1", Type::Int());
+    NodeId n2 = b.at(8).local(f, "n2", Type::Int());
+    NodeId k = b.at(10).function("k", Type::Void());
+    b.param(k, "", Type::Void());
+    NodeId main = b.at(12).function("main");
+    b.param(main, "argc", Type::Int());
+    b.param(main, "argv", Type::Char().ptr().array({0}));
+    NodeId fCall = b.at(13).call(f, {}, {"module"});
+    NodeId kCall = b.at(14).call(k);
+    b.body(main, {b.at(13).stmt(fCall), b.at(14).stmt(kCall), b.at(15).ret(b.lit("0"))});
+    b.writeTo(cdfg);
+    tb::writeBytes(ctf,
+                   "$def_directive\n"
+                   "input a.c f s1\n"
+                   "input a.c f s2 fixedP S 8:4\n"
+                   "output a.c f s3 varname=t.a fixedP S 8:4\n"
+                   "inout a.c f n1\n"
+                   "int a.c f n2  S 8\n"
+                   "module a.c f prefix=m9\n"  // the call has its own module directive
+                   "module a.c k\n"
+                   "evFunc a.c k\n"            // 9: the module line took the call
+                   "$end_directive\n");
+
+    Outcome o = tb::runTool({"-ctf", ctf, cdfg, inf});
+    EXPECT_EQ(o.out, "W603:Warning:" + ctf + ":9:. There is no target.\n" + tb::totals(0, 1));
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(tb::readBytes(inf),
+              "%%\n+-+-+module(s)+-+-+\n >> `f()'\n >> `k()'\n ...and 0 submodule(s).\n\n%%\n"
+              "f,a.c,\"\"%s1,\"input varname=s1\"%s2,\"input varname=s2 fixedP S 8:4\""
+              "%s3,\"output varname=t.a fixedP S 8:4\"%n1,\"inout  \"%n2,\"int  S 8\";"
+              "k,a.c,\"\";");
+
+    auto graph = readCdfg(cdfg.c_str());
+    ASSERT_NE(graph, nullptr);
+    using T = std::vector<std::string>;
+    EXPECT_EQ(texts(*graph, s1, CfgDecl_DIRECTIVE), T{"input varname=s1"});
+    EXPECT_EQ(texts(*graph, s2, CfgDecl_DIRECTIVE), T{"input varname=s2 fixedP S 8:4"});
+    EXPECT_EQ(texts(*graph, s3, CfgDecl_DIRECTIVE), T{"output varname=t.a fixedP S 8:4"});
+    EXPECT_EQ(texts(*graph, n1, CfgDecl_DIRECTIVE), T{"inout  "});
+    EXPECT_EQ(texts(*graph, n2, CfgDecl_DIRECTIVE), T{"int  S 8"});
+    EXPECT_EQ(texts(*graph, fCall, DfgFuncCall_DIRECTIVE), T{"module"});
+    EXPECT_EQ(texts(*graph, kCall, DfgFuncCall_DIRECTIVE), T{"module"});
+}
+
 }  // namespace
