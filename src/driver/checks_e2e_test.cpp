@@ -4,6 +4,7 @@
 // the options that switch checks on and off.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -322,9 +323,59 @@ std::string w(int code, const std::string& text) {
     return "W" + std::to_string(code) + ":Warning:" + text + "\n";
 }
 
+// Functions a module with a prefix reaches are checked as their clones. c.c:
+//  1 int r(int n) { return r(n); }
+//  3 int *p(int *q) { return q; }
+//  5 void g(void) {
+//  6   int loc;            //tavik int 8
+//  7   char buf[20000];
+//  8   loc = 0; }
+// 10 int d(int v) { if (v) return 1; }
+// 12 void f(int a) {
+// 13   int *lp;
+// 14   r(a);
+// 15   p(lp);
+// 16   g();
+// 17   d(a); }
+// 19 int main(int argc, char *argv[]) {
+// 20   int x;
+// 21   f(x);               //tavik <directive>
+// 22   return 0; }
+std::function<void(const std::string&)> cloneProgram(const std::string& directive) {
+    return [directive](const std::string& path) {
+        GraphBuilder b;
+        b.file("c.c");
+        NodeId r = b.at(1).function("r");
+        NodeId n = b.param(r, "n", Type::Int());
+        b.body(r, {b.ret(b.call(r, {b.var(n)}))});
+        NodeId p = b.at(3).function("p", Type::Int().ptr());
+        NodeId q = b.param(p, "q", Type::Int().ptr());
+        b.body(p, {b.ret(b.var(q))});
+        NodeId g = b.at(5).function("g", Type::Void());
+        b.param(g, "", Type::Void());
+        NodeId loc = b.at(6).local(g, "loc", Type::Int());
+        b.directiveOnDecl(loc, "int 8");
+        b.at(7).local(g, "buf", Type::Char().array({20000}));
+        b.body(g, {b.at(8).stmt(b.assign(b.out(loc), b.lit("0")))});
+        NodeId d = b.at(10).function("d");
+        NodeId v = b.param(d, "v", Type::Int());
+        b.body(d, {b.ifStmt(b.var(v), {b.ret(b.lit("1"))})});
+        NodeId f = b.at(12).function("f", Type::Void());
+        NodeId a = b.param(f, "a", Type::Int());
+        NodeId lp = b.at(13).local(f, "lp", Type::Int().ptr());
+        b.body(f, {b.at(14).stmt(b.call(r, {b.var(a)})), b.at(15).stmt(b.call(p, {b.var(lp)})),
+                   b.at(16).stmt(b.call(g)), b.at(17).stmt(b.call(d, {b.var(a)}))});
+        NodeId main = b.at(19).function("main");
+        mainParams(b, main);
+        NodeId x = b.at(20).local(main, "x", Type::Int());
+        b.body(main, {b.at(21).stmt(b.call(f, {b.var(x)}, {directive})), b.at(22).ret(b.lit("0"))});
+        b.writeTo(path);
+    };
+}
+
 struct CheckCase {
     std::string label;
-    void (*write)(const std::string&);
+    std::function<void(const std::string&)> write;
     std::vector<std::string> options;
     Lines lines;
     int errors, warnings;
@@ -484,6 +535,24 @@ TEST(CheckMessages, StatementsGlobalsAndOutsideCalls) {
         {"-algoc", writeStatementProgram, {"-algoc"}, base, 11, 2},
         {"default", writeStatementProgram, {}, edited(base, {"E541"}), 10, 2},
         {"-algoc -nopv", writeStatementProgram, {"-algoc", "-nopv"}, edited(base, {"E508", "E539"}), 8, 2},
+    });
+}
+
+TEST(CheckMessages, ClonesAreCheckedUnderTheirPrefixedNames) {
+    auto lines = [](const std::string& prefix, bool pointerCheck) {
+        Lines out;
+        if (pointerCheck) out.push_back(e(505, "c.c:3:Function '" + prefix + "p' is a pointer type. It is outside support."));
+        out.push_back(e(506, "c.c:1:Function '" + prefix + "r' is a recursive call. It is outside support."));
+        out.push_back(w(538, "c.c:7:The size of an auto variable is too large. 'buf' > 16384"));
+        out.push_back(e(537, "c.c:10:control reaches end of non-void function '" + prefix + "d'"));
+        return out;
+    };
+    // The function g the clone was made from is outside the analysed code but
+    // not looked at for misplaced directives: its "int 8" gives no 546.
+    runCases({
+        {"prefix, -algoc", cloneProgram("module prefix=m1"), {"-algoc"}, lines("m1_", true), 3, 1},
+        {"prefix", cloneProgram("module prefix=m1"), {}, lines("m1_", false), 2, 1},
+        {"no prefix, -algoc", cloneProgram("module"), {"-algoc"}, lines("", true), 3, 1},
     });
 }
 
