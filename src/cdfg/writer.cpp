@@ -58,7 +58,7 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
 
 void writeCdfgBytes(const CdfgGraph& g, std::string& out) {
     for (const CdfgNode& node : g.nodes)
-        if (node.live) putNode(out, g, node);
+        if (node.id != 0) putNode(out, g, node);
 }
 
 namespace {
@@ -70,7 +70,7 @@ bool writeRecords(const CdfgGraph& g, std::FILE* file) {
     buffer.reserve(kFlushAt + 4096);
     bool ok = true;
     for (const CdfgNode& node : g.nodes) {
-        if (!node.live) continue;
+        if (node.id == 0) continue;
         putNode(buffer, g, node);
         if (buffer.size() >= kFlushAt) {
             ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
