@@ -62,7 +62,8 @@ std::string label(const FileRecord& r) {
 
 class DotWriter {
 public:
-    explicit DotWriter(const RecordFile& file) : records_(file.records), state_(records_.size(), kHidden) {
+    DotWriter(const RecordFile& file, bool references)
+        : records_(file.records), state_(records_.size(), kHidden), references_(references) {
         index_.reserve(records_.size());
         for (std::size_t i = 0; i < records_.size(); ++i) index_[records_[i].id] = i;
     }
@@ -116,7 +117,8 @@ public:
             stub(r.jump);
             if (!isStart[i]) stub(r.next);
             for (const RecordAttr& a : r.attrs)
-                if (a.valueKind == ATTR_NODE) stub(static_cast<std::uint32_t>(a.bits));
+                if (a.valueKind == ATTR_NODE && (references_ || isOwningAttribute(r.kind, a.id)))
+                    stub(static_cast<std::uint32_t>(a.bits));
         }
         restricted_ = true;
         return true;
@@ -146,7 +148,7 @@ public:
                 if (isOwningAttribute(r.kind, a.id))
                     edge(i, static_cast<std::uint32_t>(a.bits),
                          "color=blue, fontcolor=blue, label=\"" + attr + "\"");
-                else
+                else if (references_)
                     edge(i, static_cast<std::uint32_t>(a.bits),
                          "color=gray40, fontcolor=gray40, style=dashed, constraint=false, label=\"" +
                              attr + "\"");
@@ -191,16 +193,17 @@ private:
     std::unordered_map<std::uint32_t, std::size_t> index_;
     std::unordered_set<std::uint32_t> missing_;
     std::string out_;
+    bool references_ = false;
     bool restricted_ = false;
 };
 
 }  // namespace
 
-bool writeDot(const RecordFile& file, const std::string* function, std::string& out,
+bool writeDot(const RecordFile& file, const DotOptions& options, std::string& out,
               std::string& error) {
-    DotWriter writer(file);
-    if (function) {
-        if (!writer.selectFunction(*function, error)) return false;
+    DotWriter writer(file, options.references);
+    if (options.function) {
+        if (!writer.selectFunction(*options.function, error)) return false;
     } else {
         writer.selectAll();
     }

@@ -7,8 +7,16 @@
 
 #include "tools/cdfg_records.h"
 
-// The whole file, or with function set only the CFG_FUNCTION nodes of that
-// name with what they own (nodes they merely refer to appear as dashed
-// stubs). False with error filled when no function has that name.
-bool writeDot(const RecordFile& file, const std::string* function, std::string& out,
+struct DotOptions {
+    // Only the CFG_FUNCTION nodes of this name with what they own; nodes
+    // they jump to or refer to appear as dashed stubs.
+    const std::string* function = nullptr;
+    // Draw the attributes that refer to a node without owning it (a
+    // variable's declaration, a structure's original...); they are many and
+    // hide the tree, so they are left out unless asked for.
+    bool references = false;
+};
+
+// False with error filled when no function has the name asked for.
+bool writeDot(const RecordFile& file, const DotOptions& options, std::string& out,
               std::string& error);

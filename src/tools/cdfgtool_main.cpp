@@ -17,7 +17,7 @@ constexpr int kUsageStatus = 2;
 const char kUsage[] =
     "usage: cdfgtool dump FILE.cdfg [-o FILE.txt]\n"
     "       cdfgtool asm FILE.txt -o FILE.cdfg\n"
-    "       cdfgtool dot FILE.cdfg [--function NAME] [-o FILE.dot]\n"
+    "       cdfgtool dot FILE.cdfg [--function NAME] [--refs] [-o FILE.dot]\n"
     "       cdfgtool check FILE.cdfg\n"
     "A FILE of - is the standard input or output.\n";
 
@@ -31,16 +31,17 @@ struct Arguments {
     std::string input;
     std::string output;
     std::string function;
-    bool hasInput = false, hasOutput = false, hasFunction = false;
+    bool hasInput = false, hasOutput = false, hasFunction = false, references = false;
 };
 
-// Parses [FILE] [-o OUT] [--function NAME] in any order; allowFunction
-// tells whether --function belongs to the command.
-bool parseArguments(int argc, char** argv, bool allowFunction, Arguments& args,
-                    std::string& problem) {
+// Parses [FILE] [-o OUT] [--function NAME] [--refs] in any order;
+// forDot tells whether the options of dot belong to the command.
+bool parseArguments(int argc, char** argv, bool forDot, Arguments& args, std::string& problem) {
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "-o" || (allowFunction && a == "--function")) {
+        if (forDot && a == "--refs") {
+            args.references = true;
+        } else if (a == "-o" || (forDot && a == "--function")) {
             if (i + 1 >= argc) {
                 problem = "missing value after " + a;
                 return false;
@@ -106,7 +107,10 @@ int runDot(const Arguments& args) {
     std::string bytes;
     if (!readInput(args.input, bytes)) return 1;
     std::string out, error;
-    if (!writeDot(parseRecords(bytes), args.hasFunction ? &args.function : nullptr, out, error)) {
+    DotOptions options;
+    options.function = args.hasFunction ? &args.function : nullptr;
+    options.references = args.references;
+    if (!writeDot(parseRecords(bytes), options, out, error)) {
         std::fprintf(stderr, "cdfgtool: %s: %s\n", args.input.c_str(), error.c_str());
         return 1;
     }
