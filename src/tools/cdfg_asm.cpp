@@ -275,7 +275,7 @@ private:
     std::optional<std::uint32_t> nodeKind(const Token& t) {
         if (t.kind != TokenKind::Word) return std::nullopt;
         if (std::isdigit(static_cast<unsigned char>(t.value[0]))) return unsignedWord(&t);
-        if (std::uint32_t code = kindCode(t.value.c_str())) return code;
+        if (std::uint32_t code = vocabKindCode(t.value)) return code;
         return std::nullopt;
     }
 
@@ -411,15 +411,15 @@ private:
             }
             a.id = *id;
         } else {
-            const char* kind = kindName(r.kind);
+            const char* kind = vocabKindName(r.kind);
             if (!kind) {
                 fail("expected an attribute number: node kind " + std::to_string(r.kind) +
                      " has no attribute names, found " + describe(&name));
                 return;
             }
-            std::int64_t code = attrCode(r.kind, name.value.c_str());
+            std::int64_t code = vocabAttrCode(r.kind, name.value);
             if (code < 0) {
-                const char* example = attrName(r.kind, 1);
+                const char* example = vocabAttrName(r.kind, 1);
                 fail(std::string("expected an attribute of ") + kind + " (a name" +
                      (example ? std::string(" such as ") + example : std::string()) +
                      ", or a number), found " + describe(&name));

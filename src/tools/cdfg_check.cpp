@@ -6,18 +6,19 @@
 #include "cdfg/reader.h"
 #include "cdfg/validate.h"
 #include "cdfg/vocabulary.h"
+#include "tools/text_syntax.h"
 
 namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 std::string kindText(std::uint32_t kind) {
-    const char* name = kindName(kind);
+    const char* name = vocabKindName(kind);
     return name ? name : "kind " + std::to_string(kind);
 }
 
 std::string attrText(std::uint32_t kind, std::uint32_t attr) {
-    const char* name = attrName(kind, attr);
+    const char* name = vocabAttrName(kind, attr);
     return name ? name : "attribute " + std::to_string(attr);
 }
 

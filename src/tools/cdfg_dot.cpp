@@ -53,7 +53,7 @@ std::string keyText(const FileRecord& r) {
 }
 
 std::string label(const FileRecord& r) {
-    const char* kind = kindName(r.kind);
+    const char* kind = vocabKindName(r.kind);
     std::string text = dotEscape(std::to_string(r.id) + ' ' + (kind ? kind : std::to_string(r.kind)));
     std::string key = keyText(r);
     if (!key.empty()) text += "\\n" + dotEscape(key);
@@ -143,7 +143,7 @@ public:
             if (r.next && !isFunctionHead) edge(i, r.next, "color=black, penwidth=1.5");
             for (const RecordAttr& a : r.attrs) {
                 if (a.valueKind != ATTR_NODE || a.bits == 0) continue;
-                const char* name = attrName(r.kind, a.id);
+                const char* name = vocabAttrName(r.kind, a.id);
                 std::string attr = dotEscape(name ? name : std::to_string(a.id));
                 if (isOwningAttribute(r.kind, a.id))
                     edge(i, static_cast<std::uint32_t>(a.bits),
@@ -175,17 +175,17 @@ private:
     }
 
     void edge(std::size_t from, std::uint32_t to, const std::string& style) {
-        std::string target;
         const std::size_t t = find(to);
-        if (t == kNone) {
-            target = "missing" + std::to_string(to);
-            if (missing_.insert(to).second)
-                out_ += "  " + target + " [label=\"" + std::to_string(to) +
-                        " missing\", color=red, fontcolor=red, shape=octagon];\n";
-        } else {
-            target = "r" + std::to_string(t);
+        std::string target = t == kNone ? "missing" : "r";
+        target += std::to_string(t == kNone ? std::size_t{to} : t);
+        if (t == kNone && missing_.insert(to).second) {
+            out_ += "  " + target + " [label=\"";
+            out_ += std::to_string(to);
+            out_ += " missing\", color=red, fontcolor=red, shape=octagon];\n";
         }
-        out_ += "  r" + std::to_string(from) + " -> " + target + " [" + style + "];\n";
+        out_ += "  r";
+        out_ += std::to_string(from);
+        out_ += " -> " + target + " [" + style + "];\n";
     }
 
     const std::vector<FileRecord>& records_;

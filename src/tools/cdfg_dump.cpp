@@ -1,6 +1,7 @@
 #include "tools/cdfg_dump.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "cdfg/vocabulary.h"
 #include "tools/text_syntax.h"
@@ -8,16 +9,26 @@
 namespace {
 
 // Names are used only where the assembler maps them back to the same code.
-std::string kindText(std::uint32_t kind) {
-    const char* name = kindName(kind);
-    if (name && kindCode(name) == kind) return name;
-    return std::to_string(kind);
+const std::string& kindText(std::uint32_t kind) {
+    static std::unordered_map<std::uint32_t, std::string> cache;
+    auto [it, inserted] = cache.try_emplace(kind);
+    if (inserted) {
+        const char* name = vocabKindName(kind);
+        it->second = name && vocabKindCode(name) == kind ? name : std::to_string(kind);
+    }
+    return it->second;
 }
 
-std::string attrText(std::uint32_t kind, std::uint32_t attr) {
-    const char* name = attrName(kind, attr);
-    if (name && attrCode(kind, name) == static_cast<std::int64_t>(attr)) return name;
-    return std::to_string(attr);
+const std::string& attrText(std::uint32_t kind, std::uint32_t attr) {
+    static std::unordered_map<std::uint64_t, std::string> cache;
+    auto [it, inserted] = cache.try_emplace((std::uint64_t{kind} << 32) | attr);
+    if (inserted) {
+        const char* name = vocabAttrName(kind, attr);
+        it->second = name && vocabAttrCode(kind, name) == static_cast<std::int64_t>(attr)
+                         ? name
+                         : std::to_string(attr);
+    }
+    return it->second;
 }
 
 std::string valueKindText(std::uint32_t valueKind) {

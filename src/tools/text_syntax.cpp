@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "cdfg/vocabulary.h"
 
@@ -92,6 +93,34 @@ bool isHexDigit(char c) {
 }
 
 }  // namespace
+
+const char* vocabKindName(std::uint32_t kind) {
+    static std::unordered_map<std::uint32_t, const char*> cache;
+    auto [it, inserted] = cache.try_emplace(kind, nullptr);
+    if (inserted) it->second = kindName(kind);
+    return it->second;
+}
+
+std::uint32_t vocabKindCode(const std::string& name) {
+    static std::unordered_map<std::string, std::uint32_t> cache;
+    auto [it, inserted] = cache.try_emplace(name, 0);
+    if (inserted) it->second = kindCode(name.c_str());
+    return it->second;
+}
+
+const char* vocabAttrName(std::uint32_t kind, std::uint32_t attr) {
+    static std::unordered_map<std::uint64_t, const char*> cache;
+    auto [it, inserted] = cache.try_emplace((std::uint64_t{kind} << 32) | attr, nullptr);
+    if (inserted) it->second = attrName(kind, attr);
+    return it->second;
+}
+
+std::int64_t vocabAttrCode(std::uint32_t kind, const std::string& name) {
+    static std::unordered_map<std::string, std::int64_t> cache;
+    auto [it, inserted] = cache.try_emplace(std::to_string(kind) + ' ' + name, -1);
+    if (inserted) it->second = attrCode(kind, name.c_str());
+    return it->second;
+}
 
 std::string quoteText(std::string_view text) {
     static const char kHex[] = "0123456789abcdef";

@@ -12,6 +12,13 @@
 // byte sequence survives and the result is plain ASCII.
 std::string quoteText(std::string_view text);
 
+// The vocabulary's lookups, remembered: the vocabulary scans its tables on
+// every call, and the tools look up names for every record and attribute.
+const char* vocabKindName(std::uint32_t kind);
+std::uint32_t vocabKindCode(const std::string& name);
+const char* vocabAttrName(std::uint32_t kind, std::uint32_t attr);
+std::int64_t vocabAttrCode(std::uint32_t kind, const std::string& name);
+
 // Name of an enumerated value of an attribute (DECL_VALTYPE_FLOAT for
 // CfgDecl_VALTYPE 8, CALC_Add for DfgOpe_TYPE 14...), nullptr when the
 // attribute has no named values or the value has no name.
