@@ -1,5 +1,6 @@
 #include "tools/cdfg_asm.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <unordered_map>
@@ -159,6 +160,7 @@ public:
     bool finish(RecordFile& out) {
         resolveLabels();
         inferPrevLinks();
+        reportFailures();
         if (!errors_.empty()) return false;
         out = std::move(file_);
         return true;
@@ -181,11 +183,20 @@ private:
     const Token* token(std::size_t i) const { return i < tokens_.size() ? &tokens_[i] : nullptr; }
 
     void fail(const std::string& message) { failAt(lineNo_, message); }
-    void failAt(int lineNo, const std::string& message) {
-        if (errors_.size() < kMaxErrors)
+    void failAt(int lineNo, const std::string& message) { failures_.emplace_back(lineNo, message); }
+
+    // The errors in line order (labels are checked at the end), at most
+    // kMaxErrors of them.
+    void reportFailures() {
+        std::stable_sort(failures_.begin(), failures_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [lineNo, message] : failures_) {
+            if (errors_.size() == kMaxErrors) {
+                errors_.push_back(sourceName_ + ": too many errors; stopped reporting");
+                break;
+            }
             errors_.push_back(sourceName_ + ":" + std::to_string(lineNo) + ": " + message);
-        else if (errors_.size() == kMaxErrors)
-            errors_.push_back(sourceName_ + ": too many errors; stopped reporting");
+        }
     }
 
     FileRecord& record() { return file_.records[*current_]; }
@@ -635,6 +646,7 @@ private:
 
     const std::string& sourceName_;
     std::vector<std::string>& errors_;
+    std::vector<std::pair<int, std::string>> failures_;  // line, message
     RecordFile file_;
     std::vector<RecordState> states_;
     std::vector<Fixup> fixups_;
