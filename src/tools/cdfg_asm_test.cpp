@@ -227,3 +227,39 @@ TEST(CdfgAsm, ReportsEveryBadLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Any jumble of words assembles or fails with errors, never worse; what
+// assembles dumps to a text that assembles to the same bytes.
+TEST(CdfgAsm, AnyTextAssemblesOrFailsCleanly) {
+    const char* words[] = {"node", "@a", "@b", "@1", "CFG_ROOT", "CFG_FUNCTION", "7", "-1",
+                           "4294967295", "1.5", "0x7ff8000000000000", "\"x\"", "\"\\x4", "\"a\\\"",
+                           "prev", "next", "jump", "at", "count", "ATTR_7", "ATTR_NODE", "ATTR_CHAR",
+                           "CfgRoot_ELEMENT", "CfgFunc_NAME", "DECL_VAR", "bytes", "00", "0g", "file",
+                           "line", "#", "\n", "\n", "\n", "\r\n", "\n  "};
+    std::mt19937 rng(11);
+    int assembled = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::string text = rng() % 2 ? "node @a CFG_ROOT\n" : "";
+        const int count = static_cast<int>(rng() % 30);
+        for (int i = 0; i < count; ++i) {
+            text += words[rng() % std::size(words)];
+            text += ' ';
+        }
+        RecordFile file;
+        std::vector<std::string> errors;
+        if (!assembleText(text, "t", file, errors)) {
+            EXPECT_FALSE(errors.empty());
+            continue;
+        }
+        ++assembled;
+        const std::string bytes = encodeRecords(file);
+        RecordFile back;
+        ASSERT_TRUE(assembleText(dumpRecords(parseRecords(bytes)), "dump", back, errors)) << text;
+        EXPECT_EQ(encodeRecords(back), bytes) << text;
+    }
+    EXPECT_GT(assembled, 20);
+}
+
+}  // namespace
