@@ -1,11 +1,394 @@
 #include "check/function_tree.h"
 
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "cdfg/graph_ops.h"
+#include "check/call_walk.h"
+#include "driver/run_settings.h"
+#include "report/messages.h"
+
 ModuleRecord* moduleList = nullptr;
 NodeId mainFunction = 0;
 NodeId evalFunction = 0;
 
-// Not built yet.
-int buildFunctionTree(CdfgGraph& /*g*/) { return 0; }
-int isInFunctionTree(NodeId, const char*, const char*) { return 0; }
-const TreeNode* findTreeNodeByCalled(const CdfgGraph&, NodeId) { return nullptr; }
-void releaseModuleList() {}
+namespace {
+
+// Lookups over moduleList for the later passes. They are rebuilt in one pass
+// over all lists on the first query after a change, so a query costs a hash
+// lookup however many functions the modules reach.
+struct TreeIndex {
+    const ModuleRecord* indexedHead = nullptr;
+    bool stale = false;
+    struct Member {
+        const std::string* name;  // nullptr: the record has none
+        const std::string* file;
+    };
+    // Function node of every module record and tree node.
+    std::unordered_multimap<NodeId, Member> members;
+    // Called function -> first tree node in list order.
+    std::unordered_map<NodeId, const TreeNode*> firstByCalled;
+};
+
+TreeIndex treeIndex;
+
+void rebuildIndex() {
+    treeIndex.members.clear();
+    treeIndex.firstByCalled.clear();
+    for (const ModuleRecord* m = moduleList; m; m = m->next) {
+        treeIndex.members.emplace(m->function, TreeIndex::Member{m->hasName ? &m->name : nullptr,
+                                                                 m->hasFile ? &m->file : nullptr});
+        for (const TreeNode* t = m->tree; t; t = t->next) {
+            treeIndex.members.emplace(t->node, TreeIndex::Member{t->hasName ? &t->name : nullptr,
+                                                                 t->hasFile ? &t->file : nullptr});
+            treeIndex.firstByCalled.emplace(t->called, t);  // keeps the first one seen
+        }
+    }
+    treeIndex.indexedHead = moduleList;
+    treeIndex.stale = false;
+}
+
+void refreshIndex() {
+    if (treeIndex.stale || treeIndex.indexedHead != moduleList) rebuildIndex();
+}
+
+// Key of a (function node, name, file) triple; a missing name or file differs
+// from every text, the empty one included.
+std::string treeKey(NodeId node, const char* name, const char* file) {
+    std::string key(reinterpret_cast<const char*>(&node), sizeof node);
+    key += name ? '1' : '0';
+    if (name) key += name;
+    key += '\0';
+    key += file ? '1' : '0';
+    if (file) key += file;
+    return key;
+}
+
+const char* nameOf(const CdfgGraph& g, NodeId function) {
+    return getAttrString(g, function, CfgFunc_NAME);
+}
+
+// strtok over a string of our own: each call skips leading separators, takes
+// the token up to the next separator and steps over that one separator.
+class Tokens {
+public:
+    explicit Tokens(const char* text) : text_(text) {}
+    bool next(const char* separators, std::string& token) {
+        while (pos_ < text_.size() && std::strchr(separators, text_[pos_])) ++pos_;
+        if (pos_ >= text_.size()) return false;
+        std::size_t start = pos_;
+        while (pos_ < text_.size() && !std::strchr(separators, text_[pos_])) ++pos_;
+        token.assign(text_, start, pos_ - start);
+        if (pos_ < text_.size()) ++pos_;
+        return true;
+    }
+
+private:
+    std::string text_;
+    std::size_t pos_ = 0;
+};
+
+// ---- directive scan ----
+
+int pointerCountOf(const CdfgGraph& g, NodeId declaration) {
+    return getAttrSigned(g, declaration, CfgDecl_POINTERCNT);
+}
+
+// Pointers deeper than the flow accepts: three levels, or a pointer array
+// whose pointers and dimensions add up to three.
+void checkPointerDepth(const CdfgGraph& g, NodeId declaration) {
+    std::int64_t p = pointerCountOf(g, declaration);
+    std::int64_t n = getAttrSigned(g, declaration, CfgDecl_DIMCNT);
+    if (p >= 3 || (p >= 1 && p + n >= 3))
+        printMessage(529, orEmpty(getFileName(g, declaration)), static_cast<int>(getLine(g, declaration)),
+                     orEmpty(getAttrString(g, declaration, CfgDecl_NAME)));
+}
+
+// What a call marked as a module may look like: its value unused, and each
+// argument a plain variable (pointers only when they are allowed).
+void checkModuleCall(const CdfgGraph& g, NodeId call) {
+    const char* file = orEmpty(getFileName(g, call));
+    int line = static_cast<int>(getLine(g, call));
+    std::size_t limit = chainStepLimit(g);
+
+    NodeId n = getPrevId(g, call);
+    for (std::size_t steps = 0; n != 0 && getKind(g, n) == DFG_SPEC && steps < limit; ++steps)
+        n = getNextId(g, n);
+    std::uint32_t kind = getKind(g, n);
+    if (n != 0 && (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING)) printMessage(518, file, line);
+
+    bool pointerCheck = runSettings.moduleArgPointerCheck != 0;
+    std::size_t argSteps = 0;
+    for (NodeId a = getAttrInt(g, call, DfgFuncCall_ARGLIST); a != 0 && argSteps < limit;
+         a = getNextId(g, a), ++argSteps) {
+        NodeId e = lastInChain(g, getAttrInt(g, a, DfgPortInfo_SIGNAL));
+        switch (getKind(g, e)) {
+            case DFG_OPERATION: printMessage(519, file, line); break;
+            case DFG_FUNC_CALL: printMessage(520, file, line); break;
+            case DFG_INPUT_VAR:
+            case DFG_OUTPUT_VAR: {
+                std::size_t memberSteps = 0;
+                for (NodeId d = e; d != 0 && memberSteps < limit;
+                     d = getAttrInt(g, d, DfgPort_STRSON), ++memberSteps) {
+                    NodeId v = getAttrInt(g, d, DfgPort_DECL);
+                    int p = pointerCountOf(g, v);
+                    int dims = getAttrSigned(g, v, CfgDecl_DIMCNT);
+                    if (p > 0 && dims > 0) {
+                        if (pointerCheck)
+                            printMessage(530, file, line, orEmpty(getAttrString(g, v, CfgDecl_NAME)));
+                        else
+                            checkPointerDepth(g, v);
+                        break;
+                    }
+                    if (p > 0) {
+                        if (pointerCheck) {
+                            printMessage(521, file, line);
+                            break;
+                        }
+                        checkPointerDepth(g, v);
+                    }
+                }
+                break;
+            }
+            default: break;
+        }
+    }
+}
+
+struct DirectiveScan {
+    std::unordered_set<NodeId> moduleFunctions;
+};
+
+void scanCall(DirectiveScan& scan, const CdfgGraph& g, NodeId call) {
+    NodeId target = getJumpId(g, call);
+    if (!target) return;
+    const char* text = nullptr;
+    if (!findDirective(g, getAttrInt(g, call, DfgFuncCall_DIRECTIVE), DIRE_Directive, &text) || !text) return;
+    Tokens tokens(text);
+    std::string word;
+    if (!tokens.next(" \t,", word)) return;
+    if (word == "module") {
+        // Only the first module directive on calls of a function counts.
+        if (!scan.moduleFunctions.insert(target).second) return;
+        auto* m = new ModuleRecord;
+        m->function = target;
+        if (const char* name = nameOf(g, target)) {
+            m->name = name;
+            m->hasName = true;
+        }
+        if (const char* file = getFileName(g, target)) {
+            m->file = file;
+            m->hasFile = true;
+        }
+        std::string prefix;
+        if (tokens.next(" =:\t,", word) && word == "prefix" && tokens.next(" =:\t,", prefix)) {
+            m->prefix = prefix;
+            m->hasPrefix = true;
+        }
+        addModuleRecord(m);
+        checkModuleCall(g, call);
+    } else if (word == "evFunc") {
+        evalFunction = target;
+    }
+}
+
+// ---- tree collection ----
+
+struct Collection {
+    CdfgGraph* graph = nullptr;
+    ModuleRecord* module = nullptr;
+    // This module's tree nodes by (node, name, file) and by (called, name, file).
+    std::unordered_set<std::string> byNode;
+    std::unordered_map<std::string, TreeNode*> byCalled;
+    // Every module's tree nodes by (called, name, file): the node they reach.
+    // Tree nodes with the same key always reach the same node (a clone is
+    // made only when no module has one), so the first one stands for all.
+    std::unordered_map<std::string, NodeId>* anyModule = nullptr;
+};
+
+TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* name, const char* file) {
+    auto* t = new TreeNode;
+    t->node = node;
+    t->called = called;
+    if (name) {
+        t->name = name;
+        t->hasName = true;
+    }
+    if (file) {
+        t->file = file;
+        t->hasFile = true;
+    }
+    addTreeNode(*c.module, t);
+    c.byNode.insert(treeKey(node, name, file));
+    std::string calledKey = treeKey(called, name, file);
+    c.byCalled.emplace(calledKey, t);
+    c.anyModule->emplace(calledKey, node);
+    return t;
+}
+
+// Copies the function with everything it owns, names the copy and puts it
+// right after the original in its chain.
+NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName) {
+    NodeId following = getNextId(g, function);
+    setNextId(g, function, 0);
+    setStructCloneMode(true);
+    NodeId clone = copySubtree(g, function);
+    setStructCloneMode(false);
+    releaseStructClones(g);
+    setNextId(g, function, following);
+    setAttrString(g, clone, CfgFunc_NAME, std::string_view(cloneName));
+    setPrevId(g, clone, function);
+    setNextId(g, function, clone);
+    if (following) appendToChain(g, clone, following);
+    return clone;
+}
+
+void collectCall(Collection& c, CallWalk& walk, NodeId call) {
+    CdfgGraph& g = *c.graph;
+    NodeId target = getJumpId(g, call);
+    if (!target) return;
+    // Copies: the graph's text store may grow while they are in use.
+    const char* rawName = nameOf(g, target);
+    const char* rawFile = getFileName(g, target);
+    std::string name = rawName ? rawName : "";
+    std::string file = rawFile ? rawFile : "";
+    const char* namePtr = rawName ? name.c_str() : nullptr;
+    const char* filePtr = rawFile ? file.c_str() : nullptr;
+    ModuleRecord& m = *c.module;
+
+    if (!m.hasPrefix) {
+        if (c.byNode.count(treeKey(target, namePtr, filePtr))) return;
+        pushTreeNode(c, target, target, namePtr, filePtr);
+        walkFunctionBody(walk, target);
+        return;
+    }
+
+    std::string cloneName = m.prefix + "_" + name;
+    std::string key = treeKey(target, cloneName.c_str(), filePtr);
+    const TreeNode* use = nullptr;
+    if (auto own = c.byCalled.find(key); own != c.byCalled.end()) {
+        use = own->second;
+    } else if (auto other = c.anyModule->find(key); other != c.anyModule->end()) {
+        use = pushTreeNode(c, other->second, target, cloneName.c_str(), filePtr);
+    } else {
+        NodeId clone = cloneFunction(g, target, cloneName);
+        use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
+        walkFunctionBody(walk, clone);
+    }
+    setAttrString(g, call, DfgFuncCall_NAME, std::string_view(use->name));
+    setJumpId(g, call, use->node);
+}
+
+template <typename Visit>
+void forEachFunction(const CdfgGraph& g, NodeId files, Visit visit) {
+    std::size_t limit = chainStepLimit(g);
+    std::size_t fileSteps = 0;
+    for (NodeId f = files; f != 0 && fileSteps < limit; f = getNextId(g, f), ++fileSteps) {
+        std::size_t steps = 0;
+        for (NodeId e = getAttrInt(g, f, CfgFileinfo_ELEMENT); e != 0 && steps < limit;
+             e = getNextId(g, e), ++steps)
+            if (getKind(g, e) == CFG_FUNCTION && !visit(e)) return;
+    }
+}
+
+}  // namespace
+
+void addModuleRecord(ModuleRecord* record) {
+    if (!record) return;
+    record->next = moduleList;
+    moduleList = record;
+    treeIndex.stale = true;
+}
+
+void addTreeNode(ModuleRecord& module, TreeNode* node) {
+    if (!node) return;
+    node->next = module.tree;
+    module.tree = node;
+    treeIndex.stale = true;
+}
+
+int buildFunctionTree(CdfgGraph& g) {
+    releaseModuleList();
+
+    NodeId files = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT);
+    if (files) {
+        forEachFunction(g, files, [&](NodeId f) {
+            const char* name = nameOf(g, f);
+            if (name && std::strcmp(name, "main") == 0) {
+                mainFunction = f;
+                return false;
+            }
+            return true;
+        });
+    }
+    if (!mainFunction) {
+        printMessage(501);
+        return -1;
+    }
+
+    DirectiveScan scan;
+    CallWalk scanWalk;
+    scanWalk.graph = &g;
+    scanWalk.onCall = [&](CallWalk&, NodeId call) { scanCall(scan, g, call); };
+    forEachFunction(g, files, [&](NodeId f) {
+        walkStatements(scanWalk, getAttrInt(g, f, CfgFunc_STARTCFG));
+        return true;
+    });
+
+    if (!moduleList) {
+        printMessage(502);
+        return -1;
+    }
+    if (!evalFunction && runSettings.mevMode) printMessage(503);
+
+    std::unordered_map<std::string, NodeId> anyModule;
+    for (ModuleRecord* m = moduleList; m; m = m->next) {
+        Collection c;
+        c.graph = &g;
+        c.module = m;
+        c.anyModule = &anyModule;
+        CallWalk walk;
+        walk.graph = &g;
+        walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };
+        walkFunctionBody(walk, m->function);
+    }
+    return 0;
+}
+
+int isInFunctionTree(NodeId function, const char* name, const char* file) {
+    if (!name || !file) return 0;
+    refreshIndex();
+    auto [first, last] = treeIndex.members.equal_range(function);
+    for (auto it = first; it != last; ++it) {
+        const TreeIndex::Member& m = it->second;
+        if (m.name && m.file && *m.name == name && *m.file == file) return 1;
+    }
+    return 0;
+}
+
+const TreeNode* findTreeNodeByCalled(const CdfgGraph& /*g*/, NodeId function) {
+    refreshIndex();
+    auto found = treeIndex.firstByCalled.find(function);
+    return found == treeIndex.firstByCalled.end() ? nullptr : found->second;
+}
+
+void releaseModuleList() {
+    ModuleRecord* m = moduleList;
+    while (m) {
+        TreeNode* t = m->tree;
+        while (t) {
+            TreeNode* next = t->next;
+            delete t;
+            t = next;
+        }
+        ModuleRecord* next = m->next;
+        delete m;
+        m = next;
+    }
+    moduleList = nullptr;
+    mainFunction = 0;
+    evalFunction = 0;
+    treeIndex = TreeIndex{};
+}

@@ -11,6 +11,7 @@ struct TreeNode {
     NodeId node = 0;     // the function the module's calls now reach (a clone with a prefix)
     NodeId called = 0;   // the function the program's call names
     std::string name;    // function name (the prefixed name for a clone)
+    bool hasName = false;
     std::string file;    // source file name of the called function
     bool hasFile = false;
     TreeNode* next = nullptr;
@@ -33,7 +34,8 @@ extern ModuleRecord* moduleList;
 extern NodeId mainFunction;
 extern NodeId evalFunction;
 
-// 0 on success; -1 after message 501 or 502.
+// 0 on success; -1 after message 501 or 502. A list left from an earlier
+// call is released first.
 int buildFunctionTree(CdfgGraph& g);
 // 1 when a module or a tree node has exactly that function node, name and file.
 // A null name or file never matches.
@@ -44,3 +46,10 @@ const TreeNode* findTreeNodeByCalled(const CdfgGraph& g, NodeId function);
 // Frees every module record and tree node; moduleList, mainFunction and
 // evalFunction are reset.
 void releaseModuleList();
+
+// Records are added only through these two (buildFunctionTree uses them), so
+// that the lookups above stay in step: each pushes at the front of its list
+// and takes ownership of a record made with new. A list built by hand by
+// assigning moduleList is picked up too, as long as moduleList itself changes.
+void addModuleRecord(ModuleRecord* record);
+void addTreeNode(ModuleRecord& module, TreeNode* node);

@@ -1,7 +1,62 @@
 #include "check/outside_calls.h"
 
-// Not built yet: each entry point reports nothing.
-int checkOutsideCalls(CdfgGraph& /*g*/) {
-    return 0;
+#include <cstdint>
+#include <vector>
+
+#include "check/usage_walk.h"
+#include "report/messages.h"
+
+namespace {
+
+struct FunctionCallRecord {
+    NodeId function = 0;
+    bool calledFromOutside = false;
+    bool calledFromInside = false;
+};
+
+using CallRecords = std::vector<FunctionCallRecord>;
+
+// A function's mark holds the index of its record plus one.
+FunctionCallRecord* recordOf(CdfgGraph& g, CallRecords& records, NodeId function) {
+    std::uintptr_t mark = getMark(g, function);
+    if (mark == 0 || mark > records.size()) return nullptr;
+    FunctionCallRecord& record = records[mark - 1];
+    return record.function == function ? &record : nullptr;
 }
 
+void noteCall(CdfgGraph& g, NodeId call, void* context) {
+    auto& records = *static_cast<CallRecords*>(context);
+    FunctionCallRecord* record = recordOf(g, records, getJumpId(g, call));
+    if (!record) return;
+    if (inAnalysis)
+        record->calledFromInside = true;
+    else
+        record->calledFromOutside = true;
+}
+
+}  // namespace
+
+int checkOutsideCalls(CdfgGraph& g) {
+    CallRecords records;
+    for (const FileElement& e : fileElements(g)) {
+        if (getKind(g, e.node) != CFG_FUNCTION) continue;
+        records.push_back({e.node, false, false});
+        setMark(g, e.node, records.size());
+    }
+
+    UsageHandlers handlers;
+    handlers.onCall = noteCall;
+    handlers.context = &records;
+    walkProgramUsage(g, handlers);
+
+    int result = 0;
+    for (auto r = records.rbegin(); r != records.rend(); ++r) {
+        if (!r->calledFromInside || !r->calledFromOutside) continue;
+        printMessage(516, orEmpty(getFileName(g, r->function)),
+                     static_cast<int>(getLine(g, r->function)),
+                     orEmpty(getAttrString(g, r->function, CfgFunc_NAME)));
+        result = -1;
+    }
+    for (const FunctionCallRecord& r : records) setMark(g, r.function, 0);
+    return result;
+}

@@ -1,7 +1,327 @@
 #include "check/prototype_check.h"
 
-// Not built yet: each entry point reports nothing.
-int checkPrototypes(CdfgGraph& /*g*/) {
-    return 0;
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "cdfg/graph_ops.h"
+#include "report/messages.h"
+#include "util/expr_type.h"
+
+namespace {
+
+// Definitions and prototypes in the order they were met, with the first
+// node of each name indexed so that a lookup is not a scan of the list.
+struct DeclList {
+    std::vector<NodeId> nodes;
+    // Keys view the graph's texts, which outlive the list (it is emptied
+    // before the pass returns).
+    std::unordered_map<std::string_view, NodeId> firstByName;
+
+    void add(const CdfgGraph& g, NodeId node) {
+        nodes.push_back(node);
+        if (const char* name = getAttrString(g, node, CfgFunc_NAME))
+            firstByName.emplace(std::string_view(name), node);  // keeps the first
+    }
+    NodeId find(std::string_view name) const {
+        auto found = firstByName.find(name);
+        return found == firstByName.end() ? 0 : found->second;
+    }
+    void empty() {
+        if (!nodes.empty()) *this = DeclList{};
+    }
+};
+
+// Functions defined so far and file-level prototypes of the current file.
+DeclList FileScopeDecls;
+// Prototypes declared inside the body of the function being walked.
+DeclList LocalDecls;
+
+constexpr std::uintptr_t kVisited = 1;
+
+const char* fileOf(const CdfgGraph& g, NodeId node) { return orEmpty(getFileName(g, node)); }
+int lineOf(const CdfgGraph& g, NodeId node) { return static_cast<int>(getLine(g, node)); }
+
+// Number of nodes of a chain, stopping on a chain that loops.
+std::size_t chainLength(const CdfgGraph& g, NodeId first) {
+    std::size_t count = 0;
+    for (NodeId n = first; n && count <= g.nodes.size(); n = getNextId(g, n)) ++count;
+    return count;
 }
 
+// Depth of a parameter: an array parameter is one pointer level per dimension.
+std::int32_t parameterDepth(const CdfgGraph& g, NodeId decl) {
+    return static_cast<std::int32_t>(getAttrInt(g, decl, CfgDecl_POINTERCNT) +
+                                     getAttrInt(g, decl, CfgDecl_DIMCNT));
+}
+
+bool isMemoryAllocator(const char* name) {
+    return std::strcmp(name, "malloc") == 0 || std::strcmp(name, "realloc") == 0 ||
+           std::strcmp(name, "calloc") == 0;
+}
+
+bool isPortKind(std::uint32_t kind) {
+    return (kind >= DFG_INPUT_PORT && kind <= DFG_INPUT_CONCAT) ||
+           (kind >= DFG_OUTPUT_PORT && kind <= DFG_OUTPUT_CONCAT);
+}
+
+enum class Walk : std::uint8_t { Statements, Expressions, ExprList, LocalDecl, FileDecl, Initializer };
+
+struct Task {
+    Walk walk;
+    NodeId node;
+};
+
+// Walks the statement, declaration and expression chains in source order
+// with an explicit stack (deep nesting cannot exhaust the call stack). Each
+// node is visited once: the visit mark also stops chains that loop.
+struct Walker {
+    CdfgGraph& g;
+    std::vector<Task> stack;
+    std::vector<Task> children;  // of the node being visited, in walk order
+    std::vector<NodeId> marked;
+    bool reported = false;
+
+    explicit Walker(CdfgGraph& graph) : g(graph) {}
+    ~Walker() {
+        for (NodeId n : marked)
+            if (CdfgNode* node = lookupNode(g, n)) node->mark &= ~kVisited;
+    }
+
+    bool visit(NodeId n) {
+        CdfgNode* node = lookupNode(g, n);
+        if (!node || (node->mark & kVisited)) return false;
+        node->mark |= kVisited;
+        marked.push_back(n);
+        return true;
+    }
+
+    void child(Walk walk, NodeId node) {
+        if (node) children.push_back({walk, node});
+    }
+
+    void run(Walk walk, NodeId first) {
+        stack.push_back({walk, first});
+        while (!stack.empty()) {
+            Task task = stack.back();
+            stack.pop_back();
+            if (!visit(task.node)) continue;
+            // The rest of the chain comes after everything below this node.
+            if (NodeId next = getNextId(g, task.node)) stack.push_back({task.walk, next});
+            children.clear();
+            step(task);
+            for (auto c = children.rbegin(); c != children.rend(); ++c) stack.push_back(*c);
+        }
+    }
+
+    void step(const Task& task) {
+        switch (task.walk) {
+            case Walk::Statements: statement(task.node); break;
+            case Walk::Expressions: expression(task.node); break;
+            case Walk::ExprList:
+                child(Walk::Expressions, statementHead(g, getAttrInt(g, task.node, DfgOpeman_OPE)));
+                break;
+            case Walk::LocalDecl: declaration(task.node, LocalDecls); break;
+            case Walk::FileDecl: declaration(task.node, FileScopeDecls); break;
+            case Walk::Initializer: initializer(task.node); break;
+        }
+    }
+
+    void declaration(NodeId d, DeclList& protos) {
+        switch (getKind(g, d)) {
+            case CFG_PROTO_FUNC: protos.add(g, d); break;
+            case CFG_DECLARE: {
+                for (NodeId dim = getAttrInt(g, d, CfgDecl_DIMNODE); visit(dim); dim = getNextId(g, dim))
+                    child(Walk::Expressions, getAttrInt(g, dim, DfgDim_NODE));
+                NodeId init = getAttrInt(g, d, CfgDecl_INIT);
+                child(getKind(g, init) == DFG_OPERATION ? Walk::Expressions : Walk::Initializer, init);
+                break;
+            }
+            default: break;
+        }
+    }
+
+    void initializer(NodeId n) {
+        switch (getKind(g, n)) {
+            case CFG_MEMBER_LIST: child(Walk::Initializer, getAttrInt(g, n, CfgMemberList_MEMBER)); break;
+            case CFG_MEMBER: child(Walk::Expressions, getAttrInt(g, n, CfgMember_SIGNAL)); break;
+            default: break;
+        }
+    }
+
+    void statement(NodeId s) {
+        switch (getKind(g, s)) {
+            case CFG_PROTO_FUNC: LocalDecls.add(g, s); break;
+            case CFG_DECLARE_DEF: child(Walk::LocalDecl, getAttrInt(g, s, CfgDeclDef_DECL)); break;
+            case CFG_STATE_DATAPATH: child(Walk::ExprList, getAttrInt(g, s, CfgDatapath_OPELIST)); break;
+            case CFG_RETURN: child(Walk::ExprList, getAttrInt(g, s, CfgReturn_EXP)); break;
+            case CFG_STATE_IF:
+                child(Walk::ExprList, getAttrInt(g, s, CfgStateIf_CONDOPE));
+                for (NodeId b = getAttrInt(g, s, CfgStateIf_STATOPE); visit(b); b = getNextId(g, b)) {
+                    if (getKind(g, b) == CFG_IF_THEN)
+                        child(Walk::Statements, getAttrInt(g, b, CfgIfThen_CFG));
+                    else if (getKind(g, b) == CFG_IF_ELSE)
+                        child(Walk::Statements, getAttrInt(g, b, CfgIfElse_CFG));
+                }
+                break;
+            case CFG_STATE_CASE:
+            case CFG_STATE_CASEX:
+            case CFG_STATE_CASEZ:
+                child(Walk::ExprList, getAttrInt(g, s, CfgStateCase_CONDOPE));
+                for (NodeId i = getAttrInt(g, s, CfgStateCase_STATOPE); visit(i); i = getNextId(g, i))
+                    if (getKind(g, i) == CFG_CASE_ITEM)
+                        child(Walk::Statements, getAttrInt(g, i, CfgCaseItem_CFG));
+                break;
+            case CFG_LOOP_BEGIN:
+                for (NodeId p = getAttrInt(g, s, CfgLoopBegin_CFG); visit(p); p = getNextId(g, p)) {
+                    switch (getKind(g, p)) {
+                        case CFG_LOOP_INIT:
+                        case CFG_LOOP_COND:
+                        case CFG_LOOP_STEP: child(Walk::ExprList, getAttrInt(g, p, 2)); break;
+                        case CFG_LOOP_STAT: child(Walk::Statements, getAttrInt(g, p, CfgLoopStat_CFG)); break;
+                        default: break;
+                    }
+                }
+                break;
+            default: break;
+        }
+    }
+
+    void expression(NodeId x) {
+        std::uint32_t kind = getKind(g, x);
+        if (kind == DFG_OPERATION) {
+            child(Walk::Expressions, getAttrInt(g, x, DfgOpe_LEFT));
+            child(Walk::Expressions, getAttrInt(g, x, DfgOpe_RIGHT));
+            child(Walk::Expressions, getAttrInt(g, x, DfgOpe_COND));
+        } else if (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING) {
+            assignedOperand(x);
+        } else if (isPortKind(kind)) {
+            for (NodeId dim = getAttrInt(g, x, DfgPort_DIMNODE); visit(dim); dim = getNextId(g, dim))
+                child(Walk::Expressions, getAttrInt(g, dim, DfgDim_NODE));
+        } else if (kind == DFG_FUNC_CALL) {
+            call(x);
+            for (NodeId a = getAttrInt(g, x, DfgFuncCall_ARGLIST); visit(a); a = getNextId(g, a))
+                child(Walk::Expressions, getAttrInt(g, a, DfgPortInfo_SIGNAL));
+        }
+    }
+
+    // The nodes in front of an assignment edge are what it writes.
+    void assignedOperand(NodeId edge) {
+        std::size_t steps = 0;
+        for (NodeId n = statementHead(g, edge); n && n != edge && steps <= g.nodes.size();
+             n = getNextId(g, n), ++steps) {
+            std::uint32_t kind = getKind(g, n);
+            bool enumTarget =
+                kind == DFG_INPUT_PARA ||
+                ((kind == DFG_OUTPUT_PORT || kind == DFG_OUTPUT_VAR) &&
+                 getKind(g, getAttrInt(g, n, DfgPort_DECL)) == CFG_ENUM);
+            if (enumTarget) {
+                printMessage(532, fileOf(g, n), lineOf(g, n), orEmpty(getAttrString(g, n, DfgPort_NAME)));
+                reported = true;
+            }
+        }
+    }
+
+    void call(NodeId x) {
+        const char* name = getAttrString(g, x, DfgFuncCall_NAME);
+        NodeId target = getJumpId(g, x);
+        if (getKind(g, target) != CFG_FUNCTION) target = 0;
+        if (target) {
+            NodeId declared = lookupDeclaration(name);
+            if (!declared) {
+                printMessage(533, fileOf(g, x), lineOf(g, x), orEmpty(name));
+                reported = true;
+            } else if (compareCallArguments(g, x, declared) != 0) {
+                reported = true;
+            }
+            // Also when the declaration found is the definition itself.
+            if (compareCallArguments(g, x, target) != 0) reported = true;
+        } else if (name && !isMemoryAllocator(name) && !lookupDeclaration(name) &&
+                   getAttrInt(g, x, DfgFuncCall_FUNC_RETTYPE) == 0) {
+            printMessage(533, fileOf(g, x), lineOf(g, x), name);
+            reported = true;
+        }
+    }
+};
+
+}  // namespace
+
+NodeId lookupDeclaration(const char* name) {
+    if (!name) return 0;
+    std::string_view key(name);
+    if (NodeId local = LocalDecls.find(key)) return local;
+    return FileScopeDecls.find(key);
+}
+
+int compareCallArguments(const CdfgGraph& g, NodeId call, NodeId function) {
+    NodeId formals = getAttrInt(g, function, CfgFunc_ARGLIST);
+    NodeId actuals = getAttrInt(g, call, DfgFuncCall_ARGLIST);
+    std::size_t formalCount = chainLength(g, formals);
+    std::size_t actualCount = chainLength(g, actuals);
+    const char* name = orEmpty(getAttrString(g, call, DfgFuncCall_NAME));
+
+    if (formalCount == 1 && actualCount == 0 &&
+        getAttrSigned(g, formals, CfgDecl_VALTYPE) == DECL_VALTYPE_VOID &&
+        parameterDepth(g, formals) == 0)
+        return 0;  // f(void) called as f()
+    if (formalCount != actualCount) {
+        printMessage(534, fileOf(g, call), lineOf(g, call), name);
+        return -1;
+    }
+    int result = 0;
+    NodeId formal = formals;
+    NodeId port = actuals;
+    for (std::size_t i = 1; i <= formalCount; ++i) {
+        NodeId actual = getAttrInt(g, port, DfgPortInfo_SIGNAL);
+        ExprType type;
+        evalExprType(g, actual, type);
+        if (getKind(g, lastInChain(g, actual)) == DFG_INPUT_STRING) {
+            type.valtype = DECL_VALTYPE_CHAR;
+            type.pointercnt = 1;
+        }
+        std::int32_t depth = parameterDepth(g, formal);
+        std::int32_t valtype = getAttrSigned(g, formal, CfgDecl_VALTYPE);
+        bool compatible = false;
+        if (type.pointercnt == depth) {
+            if (depth > 0)
+                compatible = type.valtype == valtype;
+            else  // any scalars meet, except a value for a void parameter
+                compatible = valtype != DECL_VALTYPE_VOID || type.valtype == DECL_VALTYPE_VOID;
+        }
+        if (!compatible) {
+            printMessage(535, fileOf(g, call), lineOf(g, call), static_cast<int>(i), name);
+            result = -1;
+        }
+        formal = getNextId(g, formal);
+        port = getNextId(g, port);
+    }
+    return result;
+}
+
+int checkPrototypes(CdfgGraph& g) {
+    FileScopeDecls.empty();
+    LocalDecls.empty();
+    Walker w(g);
+    for (NodeId file = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT); w.visit(file);
+         file = getNextId(g, file)) {
+        for (NodeId e = getAttrInt(g, file, CfgFileinfo_ELEMENT); w.visit(e); e = getNextId(g, e)) {
+            switch (getKind(g, e)) {
+                case CFG_FUNCTION:
+                    // Visible in its own body: a function may call itself.
+                    FileScopeDecls.add(g, e);
+                    w.run(Walk::LocalDecl, getAttrInt(g, e, CfgFunc_DECLARE));
+                    w.run(Walk::Statements, getAttrInt(g, e, CfgFunc_STARTCFG));
+                    LocalDecls.empty();
+                    break;
+                case CFG_DECLARE_DEF: w.run(Walk::FileDecl, getAttrInt(g, e, CfgDeclDef_DECL)); break;
+                case CFG_PROTO_FUNC: FileScopeDecls.add(g, e); break;
+                default: break;
+            }
+        }
+        // A declaration is visible only below it in its own file.
+        FileScopeDecls.empty();
+    }
+    LocalDecls.empty();
+    return w.reported ? -1 : 0;
+}

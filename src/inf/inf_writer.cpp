@@ -1,7 +1,343 @@
 #include "inf/inf_writer.h"
 
-// Not built yet: each entry point reports nothing.
-int writeInf(CdfgGraph& /*g*/, const char* /*path*/) {
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+#include "directive/directive_parser.h"
+#include "report/messages.h"
+
+// The INF file lists the module functions and every function reachable from
+// them with the directives on the function and on its declarations. The
+// writer finds the modules itself (it also runs without the checks): one
+// walk collects the functions and the targets of module directives, one
+// follows the calls from the modules, one writes the records.
+
+namespace {
+
+enum class InfMode { Collect, Reach, Write };
+
+// Nesting beyond which a walk goes no deeper (stack safety on graphs whose
+// links loop back); far beyond any real program.
+constexpr std::size_t kMaxInfDepth = 4000;
+
+struct InfWriter {
+    CdfgGraph* graph = nullptr;
+    InfMode mode = InfMode::Collect;
+    // Every function of the program: reached or not.
+    std::unordered_map<NodeId, bool> functionTable;
+    // Targets of module directives in the order found (repeats kept).
+    std::vector<NodeId> moduleFunctions;
+    // Functions in the order first reached (depth-first pre-order).
+    std::vector<NodeId> reachList;
+    NodeId mainFunction = 0;
+    std::FILE* out = nullptr;
+    std::size_t depth = 0;
+    // Node visits left in the current mode. A well-formed graph visits each
+    // node at most once per mode; the budget stops a corrupt graph whose
+    // links share or loop from making the walk explode.
+    std::size_t budget = 0;
+};
+
+class Nesting {
+public:
+    explicit Nesting(InfWriter& w) : w_(w) { ++w_.depth; }
+    ~Nesting() { --w_.depth; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+    bool tooDeep() const { return w_.depth > kMaxInfDepth; }
+
+private:
+    InfWriter& w_;
+};
+
+std::size_t stepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }
+
+bool spend(InfWriter& w) {
+    if (w.budget == 0) return false;
+    --w.budget;
+    return true;
+}
+
+const char* text(const char* s) { return s ? s : ""; }
+
+// Text of the first directive of a chain, whatever its type.
+const char* firstDirectiveText(const CdfgGraph& g, NodeId first) {
+    return first ? getAttrString(g, first, DfgDirective_STR) : nullptr;
+}
+
+// Kind of a tool directive node; -1 when it is not one or its text names no kind.
+int directiveKind(const CdfgGraph& g, NodeId directive) {
+    if (!directive || getAttrSigned(g, directive, DfgDirective_TYPE) != DIRE_Directive) return -1;
+    std::unique_ptr<DirectiveRecord> record = parseDirectiveText(getAttrString(g, directive, DfgDirective_STR));
+    return record ? static_cast<int>(record->kind) : -1;
+}
+
+void walkFunction(InfWriter& w, NodeId function);
+void walkExpression(InfWriter& w, NodeId node);
+
+void visit(InfWriter& w, NodeId function) {
+    auto found = w.functionTable.find(function);
+    if (found == w.functionTable.end() || found->second) return;
+    found->second = true;
+    w.reachList.push_back(function);
+    walkFunction(w, function);
+}
+
+void walkOperator(InfWriter& w, NodeId node);
+
+// A node by the walk rules; asOperand: the operand rule (an assignment edge
+// then has no sides of its own).
+void walkNode(InfWriter& w, NodeId node, bool asOperand) {
+    Nesting nesting(w);
+    if (nesting.tooDeep()) return;
+    CdfgGraph& g = *w.graph;
+    while (node != 0 && spend(w)) {
+        std::uint32_t kind = getKind(g, node);
+        if (!asOperand && kind == DFG_EDGE_BLOCKING) {
+            walkNode(w, getPrevId(g, node), false);
+            node = getNextId(g, node);
+            continue;
+        }
+        asOperand = false;
+        switch (kind) {
+            case DFG_FUNC_CALL: {
+                int directive = directiveKind(g, getAttrInt(g, node, DfgFuncCall_DIRECTIVE));
+                NodeId target = getJumpId(g, node);
+                if (w.mode == InfMode::Collect && directive == DIRECTIVE_MODULE && target)
+                    w.moduleFunctions.push_back(target);
+                if (w.mode == InfMode::Reach) {
+                    if (directive == DIRECTIVE_UNMODULE || directive == DIRECTIVE_EVFUNC || !target) return;
+                    visit(w, target);
+                }
+                std::size_t limit = stepLimit(g);
+                std::size_t steps = 0;
+                for (NodeId a = getAttrInt(g, node, DfgFuncCall_ARGLIST); a != 0 && steps < limit;
+                     a = getNextId(g, a), ++steps)
+                    walkExpression(w, getAttrInt(g, a, DfgPortInfo_SIGNAL));
+                return;
+            }
+            case DFG_SPEC:
+            case DFG_EDGE_PRESEDENCE: node = getNextId(g, node); continue;
+            case DFG_INPUT_CONST:
+            case DFG_INPUT_STRING: return;
+            case CFG_MEMBER_LIST: node = getAttrInt(g, node, CfgMemberList_MEMBER); continue;
+            case CFG_MEMBER:
+                walkNode(w, getAttrInt(g, node, CfgMember_SIGNAL), false);
+                node = getNextId(g, node);
+                continue;
+            case DFG_INPUT_VAR:
+            case DFG_OUTPUT_VAR: {
+                std::size_t limit = stepLimit(g);
+                std::size_t steps = 0;
+                for (NodeId d = getAttrInt(g, node, DfgPort_DIMNODE); d != 0 && steps < limit;
+                     d = getNextId(g, d), ++steps)
+                    walkExpression(w, getAttrInt(g, d, DfgDim_NODE));
+                return;
+            }
+            default: walkOperator(w, node); return;
+        }
+    }
+}
+
+void walkOperator(InfWriter& w, NodeId node) {
+    const CdfgGraph& g = *w.graph;
+    std::int32_t t = getAttrSigned(g, node, DfgOpe_TYPE);
+    bool unary = (t >= 1 && t <= 4) || (t >= 60 && t <= 63);
+    bool binary = (t >= 11 && t <= 28) || (t >= 50 && t <= 59);
+    bool conditional = t == CALC_LogCond;
+    if (!unary && !binary && !conditional) return;
+    walkNode(w, getAttrInt(g, node, DfgOpe_LEFT), true);
+    if (unary) return;
+    walkNode(w, getAttrInt(g, node, DfgOpe_RIGHT), true);
+    if (conditional) walkNode(w, getAttrInt(g, node, DfgOpe_COND), true);
+}
+
+// A chain of DFG_MANAGE_OPERATION nodes (each names an expression) or a
+// single expression node.
+void walkExpression(InfWriter& w, NodeId node) {
+    const CdfgGraph& g = *w.graph;
+    if (getKind(g, node) != DFG_MANAGE_OPERATION) {
+        walkNode(w, node, false);
+        return;
+    }
+    std::size_t limit = stepLimit(g);
+    std::size_t steps = 0;
+    for (NodeId m = node; m != 0 && steps < limit; m = getNextId(g, m), ++steps)
+        walkNode(w, getAttrInt(g, m, DfgOpeman_OPE), false);
+}
+
+void walkDeclarations(InfWriter& w, NodeId first) {
+    const CdfgGraph& g = *w.graph;
+    std::size_t limit = stepLimit(g);
+    std::size_t steps = 0;
+    for (NodeId d = first; d != 0 && steps < limit; d = getNextId(g, d), ++steps) {
+        if (getKind(g, d) != CFG_DECLARE) continue;
+        bool voidParameter = getAttrSigned(g, d, CfgDecl_VALTYPE) == DECL_VALTYPE_VOID &&
+                             getAttrSigned(g, d, CfgDecl_POINTERCNT) == 0;
+        if (w.mode == InfMode::Write && !voidParameter)
+            std::fprintf(w.out, "%%%s,\"%s\"", text(getAttrString(g, d, CfgDecl_NAME)),
+                         text(firstDirectiveText(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))));
+        walkExpression(w, getAttrInt(g, d, CfgDecl_INIT));
+        std::size_t dimSteps = 0;
+        for (NodeId dim = getAttrInt(g, d, CfgDecl_DIMNODE); dim != 0 && dimSteps < limit;
+             dim = getNextId(g, dim), ++dimSteps)
+            walkExpression(w, getAttrInt(g, dim, DfgDim_NODE));
+    }
+}
+
+bool opensTranslateOff(const CdfgGraph& g, NodeId statement) {
+    return directiveKind(g, getAttrInt(g, statement, CfgStateBegin_DIRECTIVE)) == DIRECTIVE_TRANSLATE_OFF;
+}
+
+void walkStatements(InfWriter& w, NodeId first) {
+    Nesting nesting(w);
+    if (nesting.tooDeep()) return;
+    const CdfgGraph& g = *w.graph;
+    std::size_t limit = stepLimit(g);
+    std::size_t steps = 0;
+    for (NodeId s = first; s != 0 && steps < limit; s = getNextId(g, s), ++steps) {
+        switch (getKind(g, s)) {
+            case CFG_DECLARE_DEF: walkDeclarations(w, getAttrInt(g, s, CfgDeclDef_DECL)); break;
+            case CFG_STATE_BEGIN:
+                if (opensTranslateOff(g, s)) {
+                    // Nothing up to the closing translate_on is for the flow.
+                    while (s != 0 && getKind(g, s) != CFG_STATE_END && steps < limit) {
+                        s = getNextId(g, s);
+                        ++steps;
+                    }
+                    if (s == 0 || steps >= limit) return;
+                }
+                break;
+            case CFG_STATE_DATAPATH:
+            case CFG_RETURN: walkExpression(w, getAttrInt(g, s, 2)); break;
+            case CFG_STATE_IF: {
+                walkExpression(w, getAttrInt(g, s, CfgStateIf_CONDOPE));
+                std::size_t branchSteps = 0;
+                for (NodeId b = getAttrInt(g, s, CfgStateIf_STATOPE); b != 0 && branchSteps < limit;
+                     b = getNextId(g, b), ++branchSteps) {
+                    std::uint32_t kind = getKind(g, b);
+                    if (kind == CFG_IF_THEN)
+                        walkStatements(w, getAttrInt(g, b, CfgIfThen_CFG));
+                    else if (kind == CFG_IF_ELSE)
+                        walkStatements(w, getAttrInt(g, b, CfgIfElse_CFG));
+                }
+                break;
+            }
+            case CFG_STATE_CASE: {
+                std::size_t itemSteps = 0;
+                for (NodeId item = getAttrInt(g, s, CfgStateCase_STATOPE); item != 0 && itemSteps < limit;
+                     item = getNextId(g, item), ++itemSteps)
+                    walkStatements(w, getAttrInt(g, item, CfgCaseItem_CFG));
+                break;
+            }
+            case CFG_LOOP_BEGIN: {
+                std::size_t partSteps = 0;
+                for (NodeId p = getAttrInt(g, s, CfgLoopBegin_CFG); p != 0 && partSteps < limit;
+                     p = getNextId(g, p), ++partSteps) {
+                    std::uint32_t kind = getKind(g, p);
+                    if (kind == CFG_LOOP_COND)
+                        walkExpression(w, getAttrInt(g, p, CfgLoopCond_CONDOPE));
+                    else if (kind == CFG_LOOP_STAT)
+                        walkStatements(w, getAttrInt(g, p, CfgLoopStat_CFG));
+                }
+                break;
+            }
+            default: break;
+        }
+    }
+}
+
+void walkFunction(InfWriter& w, NodeId function) {
+    Nesting nesting(w);
+    if (nesting.tooDeep()) return;
+    const CdfgGraph& g = *w.graph;
+    if (w.mode == InfMode::Write)
+        std::fprintf(w.out, "%s,%s,\"%s\"", text(getAttrString(g, function, CfgFunc_NAME)),
+                     text(getFileName(g, function)),
+                     text(firstDirectiveText(g, getAttrInt(g, function, CfgFunc_DIRECTIVE))));
+    walkDeclarations(w, getAttrInt(g, function, CfgFunc_ARGLIST));
+    walkDeclarations(w, getAttrInt(g, function, CfgFunc_DECLARE));
+    walkStatements(w, getAttrInt(g, function, CfgFunc_STARTCFG));
+}
+
+void startMode(InfWriter& w, InfMode mode) {
+    w.mode = mode;
+    w.budget = 4 * w.graph->nodes.size() + 64;
+}
+
+void collect(InfWriter& w) {
+    CdfgGraph& g = *w.graph;
+    startMode(w, InfMode::Collect);
+    std::size_t limit = stepLimit(g);
+    std::size_t fileSteps = 0;
+    for (NodeId file = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT); file != 0 && fileSteps < limit;
+         file = getNextId(g, file), ++fileSteps) {
+        std::size_t steps = 0;
+        for (NodeId f = getAttrInt(g, file, CfgFileinfo_ELEMENT); f != 0 && steps < limit;
+             f = getNextId(g, f), ++steps) {
+            if (getKind(g, f) != CFG_FUNCTION) continue;
+            w.functionTable[f] = false;
+            const char* name = getAttrString(g, f, CfgFunc_NAME);
+            if (name && std::strcmp(name, "main") == 0) w.mainFunction = f;
+            walkFunction(w, f);
+        }
+    }
+}
+
+void writeFile(InfWriter& w) {
+    const CdfgGraph& g = *w.graph;
+    std::fputs("%%\n", w.out);
+    std::fputs("+-+-+module(s)+-+-+\n", w.out);
+    if (w.moduleFunctions.empty()) {
+        std::fputs(" ...no module(only test bench).\n", w.out);
+    } else {
+        for (NodeId m : w.moduleFunctions)
+            std::fprintf(w.out, " >> `%s()'\n", text(getAttrString(g, m, CfgFunc_NAME)));
+        long long submodules = static_cast<long long>(w.reachList.size()) -
+                               static_cast<long long>(w.moduleFunctions.size());
+        std::fprintf(w.out, " ...and %lld submodule(s).\n", submodules);
+    }
+    std::fputs("\n", w.out);
+    std::fputs("%%\n", w.out);
+    startMode(w, InfMode::Write);
+    for (NodeId f : w.reachList) {
+        walkFunction(w, f);
+        std::fputs(";", w.out);
+    }
+}
+
+int writeInfFile(CdfgGraph& g, const char* path) {
+    InfWriter w;
+    w.graph = &g;
+    collect(w);
+    if (!w.mainFunction) {
+        printMessage(501);
+        return -1;
+    }
+    startMode(w, InfMode::Reach);
+    for (std::size_t i = 0; i < w.moduleFunctions.size(); ++i) visit(w, w.moduleFunctions[i]);
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(path ? std::fopen(path, "w") : nullptr, &std::fclose);
+    if (!file) {
+        printMessage(453, orEmpty(path));
+        return -1;
+    }
+    w.out = file.get();
+    writeFile(w);
     return 0;
 }
 
+}  // namespace
+
+int writeInf(CdfgGraph& g, const char* path) {
+    try {
+        return writeInfFile(g, path);
+    } catch (const std::bad_alloc&) {
+        std::perror("error memory");
+        return -1;
+    }
+}

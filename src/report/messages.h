@@ -1,6 +1,7 @@
 // Numbered messages: the catalogue, the printer and the error/warning counters.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,10 @@ void reportWriteFailure(const char* path);
 // Converts NUL-terminated EUC-JP text to Shift_JIS; returns the bytes written
 // (the terminating NUL not counted). out must hold strlen(in) + 1 bytes.
 std::size_t convertEucToSjis(char* out, const char* in);
+
+// Selects the alternative texts, converted to Shift_JIS before printing.
+// The program never turns this on; initMessages(1, ...) turns it off.
+void setAltTextMode(int on);
 
 // Tests: while a capture string is set, printed text is appended to it
 // instead of going to standard output.

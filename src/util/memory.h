@@ -7,3 +7,7 @@ void* allocZeroed(std::size_t size);
 void* reallocChecked(void* pointer, std::size_t size);
 void freeMemory(void* pointer);
 char* duplicateString(const char* text);
+
+// Makes a failing operator new call the registered memory-failure routine
+// too. Should that routine return, operator new then fails as usual.
+void installNewHandler();

@@ -49,10 +49,16 @@ void GraphBuilder::own(NodeId owner, std::uint32_t attr, NodeId first) {
 
 void GraphBuilder::appendOwned(NodeId owner, std::uint32_t attr, NodeId node) {
     NodeId first = getAttrInt(*g_, owner, attr);
-    if (first)
-        appendToChain(*g_, first, node);
-    else
+    if (!first) {
         own(owner, attr, node);
+    } else {
+        // Start from the last node appended here, so long chains grow in constant time.
+        auto known = lastOwned_.find({owner, attr});
+        NodeId from = first;
+        if (known != lastOwned_.end() && getKind(*g_, known->second) != 0) from = known->second;
+        appendToChain(*g_, from, node);
+    }
+    lastOwned_[{owner, attr}] = lastInChain(*g_, node);
 }
 
 NodeId GraphBuilder::chain(const std::vector<NodeId>& nodes) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -190,6 +191,7 @@ private:
     std::uint32_t line_ = 1;
     std::uint32_t column_ = 0;
     std::unordered_map<NodeId, std::vector<NodeId>> followers_;
+    std::map<std::pair<NodeId, std::uint32_t>, NodeId> lastOwned_;
 };
 
 }  // namespace tb

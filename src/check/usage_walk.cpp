@@ -1,0 +1,250 @@
+#include "check/usage_walk.h"
+
+#include <cstdint>
+
+#include "cdfg/graph_ops.h"
+#include "check/function_tree.h"
+#include "check/walk_budget.h"
+
+bool inAnalysis = false;
+bool writeContext = false;
+
+namespace {
+
+WalkBudget budget;
+
+bool isReference(std::uint32_t kind) {
+    return (kind >= DFG_INPUT_PORT && kind <= DFG_INPUT_CONCAT) ||
+           (kind >= DFG_OUTPUT_PORT && kind <= DFG_OUTPUT_CONCAT);
+}
+
+struct Walk {
+    CdfgGraph& g;
+    const UsageHandlers& handlers;
+};
+
+void walkExpression(Walk& w, NodeId first);
+void walkStatements(Walk& w, NodeId first);
+
+void walkIndices(Walk& w, NodeId firstDimension, WalkLevel& level) {
+    std::size_t steps = 0;
+    for (NodeId dim = firstDimension; dim && steps < level.chainSteps() && level.visit();
+         dim = getNextId(w.g, dim), ++steps)
+        walkExpression(w, getAttrInt(w.g, dim, DfgDim_NODE));
+}
+
+// A reference and the index expressions of it and of every member it reaches.
+void walkReference(Walk& w, NodeId ref, bool written) {
+    WalkLevel level(budget, w.g);
+    if (!level.open()) return;
+    if (w.handlers.onReference) {
+        writeContext = written;
+        w.handlers.onReference(w.g, ref, w.handlers.context);
+        writeContext = false;
+    }
+    std::size_t steps = 0;
+    for (NodeId part = ref; part && steps < level.chainSteps() && level.visit();
+         part = getAttrInt(w.g, part, DfgPort_STRSON), ++steps)
+        walkIndices(w, getAttrInt(w.g, part, DfgPort_DIMNODE), level);
+}
+
+void walkOperation(Walk& w, NodeId operation) {
+    walkExpression(w, getAttrInt(w.g, operation, DfgOpe_LEFT));
+    walkExpression(w, getAttrInt(w.g, operation, DfgOpe_RIGHT));
+    walkExpression(w, getAttrInt(w.g, operation, DfgOpe_COND));
+}
+
+void walkCall(Walk& w, NodeId call) {
+    {
+        WalkLevel level(budget, w.g);
+        if (!level.open()) return;
+        std::size_t steps = 0;
+        for (NodeId arg = getAttrInt(w.g, call, DfgFuncCall_ARGLIST);
+             arg && steps < level.chainSteps() && level.visit();
+             arg = getNextId(w.g, arg), ++steps)
+            walkExpression(w, getAttrInt(w.g, arg, DfgPortInfo_SIGNAL));
+    }
+    if (w.handlers.onCall) w.handlers.onCall(w.g, call, w.handlers.context);
+}
+
+// The target side of an assignment, from the head of its statement up to
+// the edge: the variables named there are written.
+void walkAssignmentTarget(Walk& w, NodeId edge) {
+    WalkLevel level(budget, w.g);
+    if (!level.open()) return;
+    std::size_t steps = 0;
+    for (NodeId n = statementHead(w.g, edge);
+         n && n != edge && steps < level.chainSteps() && level.visit();
+         n = getNextId(w.g, n), ++steps) {
+        std::uint32_t kind = getKind(w.g, n);
+        if (kind == DFG_OPERATION)
+            walkOperation(w, n);
+        else if (isReference(kind))
+            walkReference(w, n, kind == DFG_INPUT_VAR || kind == DFG_OUTPUT_VAR);
+        else if (kind == DFG_FUNC_CALL)
+            walkCall(w, n);
+    }
+}
+
+void walkExpression(Walk& w, NodeId first) {
+    WalkLevel level(budget, w.g);
+    if (!level.open()) return;
+    std::size_t steps = 0;
+    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
+         n = getNextId(w.g, n), ++steps) {
+        std::uint32_t kind = getKind(w.g, n);
+        if (kind == DFG_OPERATION)
+            walkOperation(w, n);
+        else if (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING)
+            walkAssignmentTarget(w, n);
+        else if (isReference(kind))
+            walkReference(w, n, false);
+        else if (kind == DFG_FUNC_CALL)
+            walkCall(w, n);
+    }
+}
+
+void walkOperationList(Walk& w, NodeId first) {
+    WalkLevel level(budget, w.g);
+    if (!level.open()) return;
+    std::size_t steps = 0;
+    for (NodeId item = first; item && steps < level.chainSteps() && level.visit();
+         item = getNextId(w.g, item), ++steps)
+        walkExpression(w, getAttrInt(w.g, item, DfgOpeman_OPE));
+}
+
+void walkBraceList(Walk& w, NodeId first) {
+    WalkLevel level(budget, w.g);
+    if (!level.open()) return;
+    std::size_t steps = 0;
+    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
+         n = getNextId(w.g, n), ++steps) {
+        std::uint32_t kind = getKind(w.g, n);
+        if (kind == CFG_MEMBER_LIST)
+            walkBraceList(w, getAttrInt(w.g, n, CfgMemberList_MEMBER));
+        else if (kind == CFG_MEMBER)
+            walkExpression(w, getAttrInt(w.g, n, CfgMember_SIGNAL));
+    }
+}
+
+// Size expressions and initialisers of a declaration chain.
+void walkDeclarations(Walk& w, NodeId first) {
+    WalkLevel level(budget, w.g);
+    if (!level.open()) return;
+    std::size_t steps = 0;
+    for (NodeId d = first; d && steps < level.chainSteps() && level.visit();
+         d = getNextId(w.g, d), ++steps) {
+        if (getKind(w.g, d) != CFG_DECLARE) continue;
+        walkIndices(w, getAttrInt(w.g, d, CfgDecl_DIMNODE), level);
+        NodeId init = getAttrInt(w.g, d, CfgDecl_INIT);
+        std::uint32_t kind = getKind(w.g, init);
+        if (kind == CFG_MEMBER_LIST || kind == CFG_MEMBER)
+            walkBraceList(w, init);
+        else
+            walkExpression(w, init);
+    }
+}
+
+void walkBranches(Walk& w, NodeId statement, WalkLevel& level) {
+    std::size_t steps = 0;
+    for (NodeId branch = getAttrInt(w.g, statement, CfgStateIf_STATOPE);
+         branch && steps < level.chainSteps() && level.visit();
+         branch = getNextId(w.g, branch), ++steps) {
+        std::uint32_t kind = getKind(w.g, branch);
+        if (kind == CFG_IF_THEN)
+            walkStatements(w, getAttrInt(w.g, branch, CfgIfThen_CFG));
+        else if (kind == CFG_IF_ELSE)
+            walkStatements(w, getAttrInt(w.g, branch, CfgIfElse_CFG));
+    }
+}
+
+void walkCaseItems(Walk& w, NodeId statement, WalkLevel& level) {
+    std::size_t steps = 0;
+    for (NodeId item = getAttrInt(w.g, statement, CfgStateCase_STATOPE);
+         item && steps < level.chainSteps() && level.visit();
+         item = getNextId(w.g, item), ++steps)
+        if (getKind(w.g, item) == CFG_CASE_ITEM)
+            walkStatements(w, getAttrInt(w.g, item, CfgCaseItem_CFG));
+}
+
+void walkLoop(Walk& w, NodeId statement, WalkLevel& level) {
+    std::size_t steps = 0;
+    for (NodeId part = getAttrInt(w.g, statement, CfgLoopBegin_CFG);
+         part && steps < level.chainSteps() && level.visit();
+         part = getNextId(w.g, part), ++steps) {
+        switch (getKind(w.g, part)) {
+            case CFG_LOOP_INIT:
+                walkOperationList(w, getAttrInt(w.g, part, CfgLoopInit_OPELIST));
+                break;
+            case CFG_LOOP_COND:
+                walkOperationList(w, getAttrInt(w.g, part, CfgLoopCond_CONDOPE));
+                break;
+            case CFG_LOOP_STEP:
+                walkOperationList(w, getAttrInt(w.g, part, CfgLoopStep_OPELIST));
+                break;
+            case CFG_LOOP_STAT: walkStatements(w, getAttrInt(w.g, part, CfgLoopStat_CFG)); break;
+            default: break;
+        }
+    }
+}
+
+void walkStatements(Walk& w, NodeId first) {
+    WalkLevel level(budget, w.g);
+    if (!level.open()) return;
+    std::size_t steps = 0;
+    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
+         n = getNextId(w.g, n), ++steps) {
+        switch (getKind(w.g, n)) {
+            case CFG_STATE_DATAPATH:
+                walkOperationList(w, getAttrInt(w.g, n, CfgDatapath_OPELIST));
+                break;
+            case CFG_STATE_IF:
+                walkOperationList(w, getAttrInt(w.g, n, CfgStateIf_CONDOPE));
+                walkBranches(w, n, level);
+                break;
+            case CFG_STATE_CASE:
+            case CFG_STATE_CASEX:
+            case CFG_STATE_CASEZ:
+                walkOperationList(w, getAttrInt(w.g, n, CfgStateCase_CONDOPE));
+                walkCaseItems(w, n, level);
+                break;
+            case CFG_LOOP_BEGIN: walkLoop(w, n, level); break;
+            case CFG_RETURN: walkOperationList(w, getAttrInt(w.g, n, CfgReturn_EXP)); break;
+            case CFG_DECLARE_DEF: walkDeclarations(w, getAttrInt(w.g, n, CfgDeclDef_DECL)); break;
+            default: break;
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<FileElement> fileElements(const CdfgGraph& g) {
+    std::vector<FileElement> elements;
+    std::size_t limit = g.nodes.size() + 1;
+    std::size_t fileSteps = 0;
+    for (NodeId file = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT); file && fileSteps < limit;
+         file = getNextId(g, file), ++fileSteps) {
+        if (getKind(g, file) != CFG_FILEINFO) continue;
+        const char* fileName = getAttrString(g, file, CfgFileinfo_NAME);
+        std::size_t steps = 0;
+        for (NodeId e = getAttrInt(g, file, CfgFileinfo_ELEMENT);
+             e && steps < limit && elements.size() < limit; e = getNextId(g, e), ++steps)
+            elements.push_back({e, fileName});
+    }
+    return elements;
+}
+
+void walkProgramUsage(CdfgGraph& g, const UsageHandlers& handlers) {
+    Walk w{g, handlers};
+    // One budget for the whole program.
+    WalkLevel level(budget, g);
+    for (const FileElement& e : fileElements(g)) {
+        if (getKind(g, e.node) != CFG_FUNCTION) continue;
+        const char* name = getAttrString(g, e.node, CfgFunc_NAME);
+        inAnalysis = name && e.fileName && isInFunctionTree(e.node, name, e.fileName);
+        walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_DECLARE));
+        walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_ARGLIST));
+        walkStatements(w, getAttrInt(g, e.node, CfgFunc_STARTCFG));
+    }
+    inAnalysis = false;
+}

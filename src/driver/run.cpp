@@ -1,0 +1,297 @@
+#include "driver/run.h"
+
+#include <climits>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cdfg/reader.h"
+#include "cdfg/validate.h"
+#include "cdfg/writer.h"
+#include "check/code_checks.h"
+#include "check/function_pointers.h"
+#include "check/function_tree.h"
+#include "check/global_updates.h"
+#include "check/main_arguments.h"
+#include "check/outside_calls.h"
+#include "check/prototype_check.h"
+#include "check/recursion.h"
+#include "constraint/constraint_file.h"
+#include "inf/inf_writer.h"
+#include "report/messages.h"
+#include "util/memory.h"
+
+namespace {
+
+bool sameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+// atoi-style: leading blanks and a sign allowed, anything else reads as 0.
+// Values beyond the 32-bit range are clamped to it.
+std::int32_t leadingInteger(const char* text) {
+    long value = std::strtol(text, nullptr, 10);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+void setPointerChecks(RunSettings& s, std::int32_t on) {
+    s.dynamicAllocCheck = on;
+    s.multiPointerCheck = on;
+    s.structPointerMemberCheck = on;
+    s.moduleArgPointerCheck = on;
+    s.funcPointerCheck = on;
+}
+
+// Progress lines of -debug go straight to standard output, uncounted.
+void progress(const char* format, ...) {
+    if (runSettings.debugMode != 1) return;
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+}
+
+// Walks one NextId chain, stopping at a node already seen so that a cycle in
+// a damaged file cannot hold the walk forever. seen is indexed by the node's
+// place in the node list.
+template <typename Visit>
+void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit) {
+    for (NodeId id = first; id != 0;) {
+        const CdfgNode* node = lookupNode(g, id);
+        if (!node) return;
+        std::size_t index = static_cast<std::size_t>(node - g.nodes.data());
+        if (index >= seen.size() || seen[index]) return;
+        seen[index] = true;
+        NodeId next = node->next;
+        visit(id);
+        id = next;
+    }
+}
+
+[[noreturn]] void runSequence() {
+    const RunSettings& s = runSettings;
+
+    progress("--- Reading of '%s' file ...\n", orEmpty(s.inputCdfgPath));
+    std::unique_ptr<CdfgGraph> graph = readCdfg(s.inputCdfgPath);
+    if (!graph) {
+        printMessage(452, orEmpty(s.inputCdfgPath));
+        finishRun(-1);
+    }
+    // A graph the front end could not have written (looping chains, owned
+    // cycles, unbounded nesting) is refused before any pass walks it, and the
+    // file is left as it was.
+    std::string damage;
+    if (validateGraph(*graph, damage) != 0) {
+        printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", damage.c_str());
+        printMessage(452, orEmpty(s.inputCdfgPath));
+        finishRun(-1);
+    }
+
+    progress("--- Reset of file name ...\n");
+    resetFileNames(*graph);
+
+    if (s.constraintFilePath && s.checkEnabled == 1) {
+        progress("--- Reading of '%s' file ...\n", s.constraintFilePath);
+        processConstraintFile(*graph, s.constraintFilePath);
+    }
+
+    // The input file now holds the merged graph; a failed write changes nothing.
+    writeCdfg(graph.get(), s.inputCdfgPath);
+
+    if (s.checkEnabled == 1) {
+        progress("--- Checking of proto function ...\n");
+        checkPrototypes(*graph);
+        progress("--- Makeing of function tree ...\n");
+        if (buildFunctionTree(*graph) != 0) finishRun(-1);
+        progress("--- Checking of function ...\n");
+        checkMainArguments(*graph);
+        if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
+        checkRecursion(*graph);
+        runCodeChecks(*graph);
+        checkOutsideCalls(*graph);
+        checkGlobalUpdates(*graph);
+    }
+
+    if (errorCount() == 0) {
+        if (writeInf(*graph, s.outputInfPath) != 0) finishRun(-1);
+    }
+
+    progress("--- Deleteing of used memory ...\n");
+    freeGraph(std::move(graph));
+    releaseModuleList();
+
+    if (s.titleMode == 1 || s.debugMode == 1) std::fputs("End of tavikChk ...\n", stdout);
+    finishRun(0);
+}
+
+}  // namespace
+
+ParseOutcome parseArguments(int argc, char** argv, RunSettings& s) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!arg) continue;
+        bool hasValue = i + 1 < argc && argv[i + 1] != nullptr;
+        if (sameText(arg, "-title")) {
+            s.titleMode = 1;
+        } else if (sameText(arg, "-dsp")) {
+            // Accepted for compatibility; changes nothing.
+        } else if (sameText(arg, "-algoc")) {
+            s.algocMode = 1;
+            setPointerChecks(s, 1);
+        } else if (sameText(arg, "-ansic")) {
+            s.ansicMode = 1;
+            setPointerChecks(s, 1);
+        } else if (sameText(arg, "-nopv")) {
+            setPointerChecks(s, 0);
+        } else if (sameText(arg, "-nochk")) {
+            s.checkEnabled = 0;
+        } else if (sameText(arg, "-avar_max_size")) {
+            if (!hasValue) {
+                printMessage(461, arg);
+                break;
+            }
+            std::int32_t size = leadingInteger(argv[++i]);
+            if (size >= 1) s.autoVarMaxSize = size;
+        } else if (sameText(arg, "-max")) {
+            if (!hasValue) {
+                printMessage(461, arg);
+                break;
+            }
+            ++i;
+        } else if (sameText(arg, "-help")) {
+            return ParseOutcome::Help;
+        } else if (sameText(arg, "-debug")) {
+            s.debugMode = 1;
+        } else if (sameText(arg, "-ctf")) {
+            if (!hasValue) {
+                printMessage(461, arg);
+                break;
+            }
+            s.constraintFilePath = argv[++i];
+        } else if (sameText(arg, "-mev")) {
+            s.mevMode = 1;
+        } else if (sameText(arg, "-Ec")) {
+            s.ecMode = 1;
+        } else if (arg[0] == '-') {
+            printMessage(461, arg);
+            return ParseOutcome::UsageError;
+        } else if (!s.inputCdfgPath) {
+            s.inputCdfgPath = arg;
+        } else if (!s.outputInfPath) {
+            s.outputInfPath = arg;
+        }
+    }
+
+    ParseOutcome outcome = ParseOutcome::Run;
+    if (!s.inputCdfgPath) {
+        printMessage(462);
+        outcome = ParseOutcome::UsageError;
+    }
+    if (!s.outputInfPath) {
+        printMessage(463);
+        outcome = ParseOutcome::UsageError;
+    }
+    return outcome;
+}
+
+void printUsage() {
+    printMessage(MSG_FREE_FORM, "usage : %s [option's] <cdfg name> <inf name>\n", kProgramName);
+    printMessage(MSG_FREE_FORM, "  <cdfg name>  : input cdfg file name\n");
+    printMessage(MSG_FREE_FORM, "  <inf name>   : output inf file name\n");
+    printMessage(MSG_FREE_FORM, "  <option's>\n");
+    printMessage(MSG_FREE_FORM, "    -nochk           : Only output inf file\n");
+    printMessage(MSG_FREE_FORM, "    -title           : display of the title\n");
+    printMessage(MSG_FREE_FORM, "    -version         : display of the version\n");
+    printMessage(MSG_FREE_FORM, "    -help            : display of the usage\n");
+    printMessage(MSG_FREE_FORM, "\n");
+}
+
+int closeRun(int status) {
+    std::int32_t errors = errorCount();
+    std::int32_t warnings = warningCount();
+    if (runSettings.titleMode == 1) {
+        printMessage(MSG_FREE_FORM, "\n%d error(s), %d warning(s).\n", errors, warnings);
+        printEndBanner(kProgramName, errors);
+    } else if (errors != 0 || warnings != 0) {
+        printMessage(MSG_FREE_FORM, "\n%d error(s), %d warning(s).\n", errors, warnings);
+    }
+    if (status == 0 && errors != 0) return -1;
+    return status;
+}
+
+void finishRun(int status) {
+    int exitStatus = closeRun(status);
+    std::fflush(stdout);
+    std::exit(exitStatus);
+}
+
+void onMemoryFailure() {
+    static bool failing = false;
+    if (failing) {
+        // Printing the report itself ran out of memory: leave at once.
+        std::fflush(stdout);
+        std::_Exit(1);
+    }
+    failing = true;
+    printMessage(451);
+    finishRun(1);
+}
+
+void resetFileNames(CdfgGraph& g) {
+    NodeId root = findRoot(g);
+    if (root == 0) return;
+    NodeId firstFile = getAttrInt(g, root, CfgRoot_ELEMENT);
+    if (firstFile == 0) return;
+
+    std::vector<bool> seenFiles(g.nodes.size());
+    std::vector<bool> seenElements(g.nodes.size());
+    walkChain(g, firstFile, seenFiles, [&](NodeId file) {
+        const char* nameText = getAttrString(g, file, CfgFileinfo_NAME);
+        if (!nameText) return;
+        const std::string name(nameText);
+        NodeId firstElement = getAttrInt(g, file, CfgFileinfo_ELEMENT);
+        walkChain(g, firstElement, seenElements, [&](NodeId element) {
+            const char* current = getFileName(g, element);
+            if (current && name != current) setFileName(g, element, name.c_str());
+        });
+    });
+}
+
+void runProgram(int argc, char** argv) {
+    setMemoryFailureHandler(onMemoryFailure);
+    installNewHandler();
+    initMessages(1, programCatalogue());
+
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] && sameText(argv[i], "-version")) {
+            printVersion(kProgramName, kProgramVersion);
+            std::fflush(stdout);
+            std::exit(0);
+        }
+    }
+
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] && sameText(argv[i], "-title")) {
+            runSettings.titleMode = 1;
+            printStartBanner(kProgramName, kProgramTitle, kProgramVersion);
+            break;
+        }
+    }
+
+    switch (parseArguments(argc, argv, runSettings)) {
+    case ParseOutcome::Help:
+        printUsage();
+        finishRun(0);
+    case ParseOutcome::UsageError:
+        printUsage();
+        finishRun(1);
+    case ParseOutcome::Run:
+        break;
+    }
+    runSequence();
+}

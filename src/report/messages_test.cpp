@@ -1,0 +1,254 @@
+#include "report/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <ctime>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+class MessagesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        initMessages(1, programCatalogue());
+        setMessageCapture(&out);
+    }
+    void TearDown() override {
+        setMessageCapture(nullptr);
+        initMessages(1, programCatalogue());
+    }
+    std::string out;
+};
+
+TEST(MessageCatalogue, HasTheProgramRowsInOrderWithSameAlternativeText) {
+    const MessageRow* rows = programCatalogue();
+    std::vector<int> codes;
+    std::set<int> warnings;
+    for (const MessageRow* row = rows; row->code != -1; ++row) {
+        codes.push_back(row->code);
+        EXPECT_STREQ(row->text, row->altText) << row->code;
+        ASSERT_NE(row->text, nullptr);
+        std::size_t length = std::strlen(row->text);
+        ASSERT_GT(length, 0u);
+        EXPECT_EQ(row->text[length - 1], '\n') << row->code;
+        if (row->kind == MSG_WARNING) warnings.insert(row->code);
+        else EXPECT_EQ(row->kind, MSG_ERROR) << row->code;
+    }
+    ASSERT_EQ(codes.size(), 55u);
+    for (std::size_t i = 1; i < codes.size(); ++i) EXPECT_LT(codes[i - 1], codes[i]);
+    EXPECT_EQ(codes.front(), 451);
+    EXPECT_EQ(codes.back(), 603);
+    EXPECT_EQ(warnings, (std::set<int>{538, 601, 602, 603}));
+    // The texts that are easy to "correct" by mistake stay as they are.
+    auto textOf = [&](int code) -> std::string {
+        for (const MessageRow* row = rows; row->code != -1; ++row)
+            if (row->code == code) return row->text;
+        return "";
+    };
+    EXPECT_EQ(textOf(462), "::Please specify an input CDFG file. \n");
+    EXPECT_EQ(textOf(514), "%s:%d:'%s' of directive '%s is unusual. \n");
+    EXPECT_EQ(textOf(523), "Structure object '%s' has pointer member '%s'. It has not supported. \n");
+    EXPECT_EQ(textOf(603), "%s:%d:. There is no target.\n");
+}
+
+TEST_F(MessagesTest, PrefixesAndCountsByKind) {
+    printMessage(451);
+    EXPECT_EQ(out, "E451:Error:::Reservation of a memory went wrong.\n");
+    EXPECT_EQ(errorCount(), 1);
+    EXPECT_EQ(warningCount(), 0);
+
+    out.clear();
+    printMessage(505, "a.c", 12, "f");
+    EXPECT_EQ(out, "E505:Error:a.c:12:Function 'f' is a pointer type. It is outside support.\n");
+    EXPECT_EQ(errorCount(), 2);
+
+    out.clear();
+    printMessage(538, "b.c", 3, "buf", 16384.0);
+    EXPECT_EQ(out, "W538:Warning:b.c:3:The size of an auto variable is too large. 'buf' > 16384\n");
+    EXPECT_EQ(errorCount(), 2);
+    EXPECT_EQ(warningCount(), 1);
+
+    out.clear();
+    printMessage(603, orEmpty(nullptr), 0);
+    EXPECT_EQ(out, "W603:Warning::0:. There is no target.\n");
+    EXPECT_EQ(warningCount(), 2);
+}
+
+TEST_F(MessagesTest, UnknownCodeCountsAsErrorAndIgnoresArguments) {
+    printMessage(700, "ignored");
+    printMessage(5);
+    EXPECT_EQ(out, "Error No.700\nError No.005\n");
+    EXPECT_EQ(errorCount(), 2);
+    EXPECT_EQ(warningCount(), 0);
+}
+
+TEST_F(MessagesTest, NoCatalogueMeansEveryCodeIsUnknownButFreeFormStillPrints) {
+    initMessages(1, nullptr);
+    printMessage(451);
+    printMessage(MSG_FREE_FORM, "%s=%d\n", "x", 4);
+    EXPECT_EQ(out, "Error No.451\nx=4\n");
+    EXPECT_EQ(errorCount(), 1);
+}
+
+TEST_F(MessagesTest, FreeFormCountsNothingAndHandlesLongLines) {
+    std::string longText(5000, 'y');
+    printMessage(MSG_FREE_FORM, "[%s]%d\n", longText.c_str(), 7);
+    EXPECT_EQ(out, "[" + longText + "]7\n");
+    EXPECT_EQ(errorCount(), 0);
+    EXPECT_EQ(warningCount(), 0);
+}
+
+TEST_F(MessagesTest, NoteAndOddKindsCountNothing) {
+    const MessageRow rows[] = {
+        {10, MSG_NOTE, "note %d\n", "note %d\n"},
+        {11, 7, "plain\n", "plain\n"},
+        {12, MSG_WARNING, "w\n", "w\n"},
+        {-1, 0, nullptr, nullptr},
+    };
+    initMessages(1, rows);
+    printMessage(10, 3);
+    printMessage(11);
+    EXPECT_EQ(out, "M010:note 3\nplain\n");
+    EXPECT_EQ(errorCount(), 0);
+    EXPECT_EQ(warningCount(), 0);
+    // A later catalogue without reset keeps the counters.
+    printMessage(12);
+    initMessages(0, programCatalogue());
+    printMessage(451);
+    EXPECT_EQ(warningCount(), 1);
+    EXPECT_EQ(errorCount(), 1);
+    initMessages(1, programCatalogue());
+    EXPECT_EQ(warningCount(), 0);
+    EXPECT_EQ(errorCount(), 0);
+}
+
+TEST_F(MessagesTest, AlternativeTextIsConvertedAndResetTurnsItOff) {
+    const MessageRow rows[] = {
+        {20, MSG_ERROR, "plain %d\n", "\xA4\xA2%d\n"},
+        {-1, 0, nullptr, nullptr},
+    };
+    initMessages(1, rows);
+    setAltTextMode(1);
+    printMessage(20, 5);
+    EXPECT_EQ(out, "E020:Error:\x82\xA0" "5\n");
+    out.clear();
+    initMessages(1, rows);
+    printMessage(20, 5);
+    EXPECT_EQ(out, "E020:Error:plain 5\n");
+}
+
+TEST(EucToSjis, ConvertsByThePublishedRule) {
+    struct Case {
+        const char* in;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"abc 123\n", "abc 123\n"},
+        {"\xA4\xA2", "\x82\xA0"},          // hiragana a: even row
+        {"\xA5\xA2", "\x83\x41"},          // katakana a: odd row
+        {"\xA5\xE0", "\x83\x80"},          // odd row, second byte skips 0x7F
+        {"\xB0\xA1", "\x88\x9F"},          // first kanji
+        {"\xE0\xA1", "\xE0\x9F"},          // lead byte above 0x9F moves up
+        {"\xFC\xFE", "\xEE\xFC"},          // last cell
+        {"\x8E\xB1x", "\xB1x"},            // half-width: shift byte dropped
+        {"a\xB4\xC1z", "a\x8A\xBFz"},
+        {"\xA4", "\xA4"},                  // lone lead byte at the end
+        {"\x8E", ""},                      // lone shift byte at the end
+        {"\x8F\x41", "\x8F\x41"},          // other bytes pass unchanged
+    };
+    for (const Case& c : cases) {
+        char buffer[64];
+        std::memset(buffer, 'Z', sizeof buffer);
+        std::size_t written = convertEucToSjis(buffer, c.in);
+        EXPECT_EQ(written, std::strlen(c.expected)) << c.in;
+        EXPECT_STREQ(buffer, c.expected);
+    }
+}
+
+TEST_F(MessagesTest, VersionLinePadsAndCutsTheName) {
+    printVersion("tavikChk", "0.01.08");
+    EXPECT_EQ(out, "    tavikChk         : Ver.0.01.08\n");
+    out.clear();
+    printVersion("abcdefghijklmnopqrstu", "1");
+    EXPECT_EQ(out, "    abcdefghijklmnop : Ver.1\n");
+    EXPECT_EQ(errorCount(), 0);
+}
+
+// True when text is a calendar time like "Sun Dec  6 05:46:10 2026".
+bool isCalendarTime(const std::string& text) {
+    static const char shape[] = "Aaa Aaa _9 99:99:99 9999";
+    if (text.size() != sizeof shape - 1) return false;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        unsigned char c = static_cast<unsigned char>(text[k]);
+        bool ok = shape[k] == 'A' ? std::isupper(c) != 0
+                : shape[k] == 'a' ? std::islower(c) != 0
+                : shape[k] == '9' ? std::isdigit(c) != 0
+                : shape[k] == '_' ? (std::isdigit(c) != 0 || c == ' ')
+                                  : c == static_cast<unsigned char>(shape[k]);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start) + "<no newline>");
+    return lines;
+}
+
+TEST_F(MessagesTest, StartBannerNamesTitleVersionTimeAndYears) {
+    std::time_t before = std::time(nullptr);
+    printStartBanner("tavikChk", "Style check", "0.01.08");
+    std::vector<std::string> lines = linesOf(out);
+    ASSERT_EQ(lines.size(), 4u) << out;
+    EXPECT_EQ(lines[0], "tavikChk [Style check] command (Ver. 0.01.08) started...");
+    EXPECT_TRUE(isCalendarTime(lines[1])) << lines[1];
+    std::string year = lines[1].substr(lines[1].size() - 4);
+    EXPECT_EQ(year, std::to_string(std::localtime(&before)->tm_year + 1900));
+    EXPECT_NE(lines[2].find("2004"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find(year), std::string::npos) << lines[2];
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(errorCount(), 0);
+}
+
+TEST_F(MessagesTest, EndBannerFollowsTheErrorCountGiven) {
+    const struct {
+        std::int32_t errors;
+        std::string head;
+    } cases[] = {
+        {0, "tavikChk command finished successfully. "},
+        {3, "tavikChk command terminated with error. "},
+        {-1, "tavikChk command terminated with error. "},
+    };
+    for (const auto& c : cases) {
+        out.clear();
+        printEndBanner("tavikChk", c.errors);
+        std::vector<std::string> lines = linesOf(out);
+        ASSERT_EQ(lines.size(), 2u) << out;
+        EXPECT_EQ(lines[0].substr(0, c.head.size()), c.head);
+        EXPECT_TRUE(isCalendarTime(lines[0].substr(c.head.size()))) << lines[0];
+        EXPECT_EQ(lines[1], "");
+    }
+    EXPECT_EQ(errorCount(), 0);
+}
+
+TEST_F(MessagesTest, ReportHelpers) {
+    reportNoMain();
+    reportWriteFailure("out.inf");
+    reportWriteFailure(nullptr);
+    EXPECT_EQ(out,
+              "E501:Error:::A main function is not found.\n"
+              "E453:Error:::Writing of a file went wrong. 'out.inf'\n"
+              "E453:Error:::Writing of a file went wrong. ''\n");
+    EXPECT_EQ(errorCount(), 3);
+}
+
+}  // namespace
