@@ -4,7 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <unistd.h>
 
 #include "tools/tool_test_support.h"
 
@@ -113,7 +113,8 @@ TEST(CdfgDot, GraphvizAcceptsThePictures) {
     pictures.emplace_back("program", dotOf(assemble(kProgram), nullptr, true));
     // One run of dot per graph: some versions of dot fail on a file of
     // several graphs that each pass alone.
-    const std::string path = ::testing::TempDir() + "cdfgtool_dot_test.dot";
+    const std::string path =
+        ::testing::TempDir() + "cdfgtool_dot_test_" + std::to_string(::getpid()) + ".dot";
     for (const auto& [name, dot] : pictures) {
         ASSERT_TRUE(writeWholeFile(path, dot));
         EXPECT_EQ(std::system(("dot -Tsvg " + path + " > /dev/null").c_str()), 0) << name << '\n' << dot;
