@@ -84,7 +84,8 @@ private:
             below = layer;
             if (counter > 64 && counter % 64 == 0) width = std::min<std::uint32_t>(width * 2, 64);
         }
-        std::string moduleName = "top" + std::to_string(index);
+        std::string moduleName = "top";
+        moduleName += std::to_string(index);
         Function module = generateFunction(moduleName, below, index, true);
         if (options_.findings) generateFindings(index, module);
         return module;

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "cdfg/validate.h"
 #include "check/directive_checks.h"
 #include "check/logical_float.h"
 #include "driver/run_settings.h"
@@ -18,9 +19,9 @@ namespace {
 // Message 523 names only the first structure with a pointer member of a run.
 bool structPointerReported = false;
 
-// Expression and structure nesting of a sane program is shallow; the bound
-// keeps a damaged graph (links forming a cycle) from exhausting the stack.
-constexpr int kMaxDepth = 2048;
+// A validated graph nests no deeper than this; the bound keeps an unvalidated
+// one (links forming a cycle) from exhausting the stack.
+constexpr int kMaxDepth = static_cast<int>(kMaxNestingDepth);
 
 const char* const kStandardHeaders[] = {"ctype.h",  "math.h",   "signal.h", "stdio.h",
                                         "stdlib.h", "string.h", "time.h",   "unistd.h"};
@@ -198,14 +199,18 @@ void freeEntries() {
 std::int64_t wrap(std::uint64_t value) { return static_cast<std::int64_t>(value); }
 
 std::int64_t evalNode(const CdfgGraph& g, NodeId node, int depth, std::size_t& budget) {
-    if (depth > kMaxDepth || budget == 0) return 0;
-    --budget;
-    switch (getKind(g, node)) {
-        case DFG_INPUT_CONST: return readSigned(g, node, DfgInputCnst_INTVALUE);
-        case DFG_EDGE_PRESEDENCE: return evalNode(g, getNextId(g, node), depth + 1, budget);
-        case DFG_OPERATION: break;
-        default: return 0;
+    if (depth > kMaxDepth) return 0;
+    // Parentheses stand in the chain before what they enclose.
+    std::uint32_t kind = 0;
+    for (;;) {
+        if (budget == 0) return 0;
+        --budget;
+        kind = getKind(g, node);
+        if (kind != DFG_EDGE_PRESEDENCE) break;
+        node = getNextId(g, node);
     }
+    if (kind == DFG_INPUT_CONST) return readSigned(g, node, DfgInputCnst_INTVALUE);
+    if (kind != DFG_OPERATION) return 0;
     std::int64_t l = evalNode(g, getAttrInt(g, node, DfgOpe_LEFT), depth + 1, budget);
     std::int64_t r = evalNode(g, getAttrInt(g, node, DfgOpe_RIGHT), depth + 1, budget);
     auto ul = static_cast<std::uint64_t>(l);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cdfg/graph_ops.h"
+#include "cdfg/validate.h"
 #include "check/function_tree.h"
 #include "driver/run_settings.h"
 #include "report/messages.h"
@@ -19,9 +20,9 @@ namespace {
 constexpr int kMaxTokens = 30;
 constexpr const char* kTokenDelimiters = " \t:=\n";
 
-// Statement nesting of a sane program is shallow; the bound keeps a damaged
-// graph (a cycle through statement attributes) from exhausting the stack.
-constexpr int kMaxDepth = 2048;
+// A validated graph nests no deeper than this; the bound keeps an unvalidated
+// one (a cycle through statement attributes) from exhausting the stack.
+constexpr int kMaxDepth = static_cast<int>(kMaxNestingDepth);
 
 template <typename... Args>
 void reportAt(const CdfgGraph& g, NodeId node, int code, Args... args) {

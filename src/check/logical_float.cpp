@@ -1,15 +1,16 @@
 #include "check/logical_float.h"
 
+#include "cdfg/validate.h"
 #include "driver/run_settings.h"
 #include "report/messages.h"
 #include "util/expr_type.h"
 
 namespace {
 
-// Operand trees of a sane program are shallow and visit each node once; a
-// damaged graph may link operands in a cycle. The depth bound keeps the stack
-// small, the visit budget (the node count) keeps the walk linear.
-constexpr int kMaxDepth = 2048;
+// A validated graph nests no deeper than kMaxNestingDepth and an operand tree
+// visits each node once; the depth bound and the visit budget (the node
+// count) keep an unvalidated graph from overflowing the stack or looping.
+constexpr int kMaxDepth = static_cast<int>(kMaxNestingDepth);
 
 struct Walk {
     std::size_t budget;

@@ -63,7 +63,7 @@ struct Type {
     }
     Type array(std::vector<std::int64_t> sizes) const {
         Type t = *this;
-        t.dims.insert(t.dims.end(), sizes.begin(), sizes.end());
+        for (std::int64_t size : sizes) t.dims.push_back(size);
         return t;
     }
     Type unsignedType() const {
