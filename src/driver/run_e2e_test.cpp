@@ -71,7 +71,7 @@ struct Case {
     std::string mainName = "main";
     bool module = true;
     bool missingInfDirectory = false;
-    std::string out;  // "<inf>" stands for the INF path, "<banner>" for the start banner
+    std::string out;  // "<inf>", "<cdfg>" stand for the paths, "<banner>" for the start banner
     int status;
     bool infWritten;
 };
@@ -79,6 +79,9 @@ struct Case {
 TEST(RunEnd, StatusOutputAndInfFileOfEachWayARunEnds) {
     const std::string e453 = "E453:Error:::Writing of a file went wrong. '<inf>'\n";
     const std::string e461 = "E461:Error:::Invalid option name '-ctf'.\n";
+    const std::string reading = "--- Reading of '<cdfg>' file ...\n--- Reset of file name ...\n";
+    const std::string checking = "--- Checking of proto function ...\n--- Makeing of function tree ...\n";
+    const std::string freeing = "--- Deleteing of used memory ...\n" + tb::kEndLine;
     const std::vector<Case> cases = {
         {"warnings only", {}, {}, "main", true, false, kW538 + kW601 + tb::totals(0, 2), 0, true},
         {"warnings only, with -title", {"-title"}, {}, "main", true, false,
@@ -99,6 +102,12 @@ TEST(RunEnd, StatusOutputAndInfFileOfEachWayARunEnds) {
         // The checks still run; the error keeps the INF file from being written.
         {"-ctf without its file", {}, {"-ctf"}, "main", true, false, e461 + kW538 + kW601 + tb::totals(1, 2), 255,
          false},
+        // The progress lines of -debug around what the passes print.
+        {"warnings only, -debug", {"-debug"}, {}, "main", true, false,
+         reading + checking + "--- Checking of function ...\n" + kW538 + kW601 + freeing + tb::totals(0, 2), 0, true},
+        {"no main, -debug", {"-debug"}, {}, "Main", true, false, reading + checking + kE501 + tb::totals(1, 0), 255,
+         false},
+        {"-nochk -debug", {"-nochk", "-debug"}, {}, "main", true, false, reading + freeing, 0, true},
         {"-ctf without its file, with -title", {"-title"}, {"-ctf"}, "main", true, false,
          "<banner>" + e461 + kW538 + kW601 + tb::kEndLine + tb::totals(1, 2) + tb::kEndError, 255, false},
     };
@@ -117,6 +126,7 @@ TEST(RunEnd, StatusOutputAndInfFileOfEachWayARunEnds) {
         std::string got = tb::maskClock(o.out, &year);
         std::string expected = c.out;
         for (std::size_t at; (at = expected.find("<inf>")) != std::string::npos;) expected.replace(at, 5, inf);
+        for (std::size_t at; (at = expected.find("<cdfg>")) != std::string::npos;) expected.replace(at, 6, cdfg);
         if (expected.rfind("<banner>", 0) == 0) expected = tb::startBanner(year) + expected.substr(8);
         EXPECT_EQ(got, expected);
         EXPECT_EQ(o.status, c.status);
@@ -131,6 +141,35 @@ TEST(RunEnd, StatusOutputAndInfFileOfEachWayARunEnds) {
             EXPECT_EQ(written, "%%\n+-+-+module(s)+-+-+\n ...no module(only test bench).\n\n%%\n");
         }
     }
+}
+
+// Top-level elements take the name of their file record before any check
+// runs; the nodes inside them keep the name the front end gave them.
+TEST(RunEnd, TopLevelElementsAreReportedUnderTheirFileRecordsName) {
+    tb::ScratchDir dir;
+    std::string cdfg = dir.path("a.cdfg"), inf = dir.path("a.inf");
+    GraphBuilder b;
+    b.file("a.c");
+    NodeId g = b.at(1).function("g");
+    NodeId v = b.param(g, "v", Type::Int());
+    b.body(g, {b.at(2).ifStmt(b.var(v), {b.ret(b.lit("1"))}), b.at(3).stmt(b.callByName("malloc", {b.lit("4")}))});
+    NodeId main = b.at(5).function("main");
+    b.param(main, "argc", Type::Int());
+    b.param(main, "argv", Type::Char().ptr().array({0}));
+    b.body(main, {b.at(6).stmt(b.call(g, {b.lit("1")}, {"module"})), b.at(7).ret(b.lit("0"))});
+    // g and everything in it was read from a header.
+    for (const CdfgNode& node : b.graph().nodes)
+        if (node.id >= g && node.id < main) setFileName(b.graph(), node.id, "g.h");
+    b.writeTo(cdfg);
+
+    Outcome o = tb::runTool({cdfg, inf});
+    EXPECT_EQ(o.out, "E508:Error:g.h:3:Dynamic memory allocation has not supported.\n"
+                     "E537:Error:a.c:1:control reaches end of non-void function 'g'\n" + tb::totals(2, 0));
+    EXPECT_EQ(o.status, 255);
+
+    o = tb::runTool({"-nochk", cdfg, inf});
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(tb::readBytes(inf), "%%\n+-+-+module(s)+-+-+\n >> `g()'\n ...and 0 submodule(s).\n\n%%\ng,a.c,\"\"%v,\"\";");
 }
 
 }  // namespace
