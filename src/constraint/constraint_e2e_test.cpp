@@ -278,4 +278,70 @@ TEST(ConstraintFileRun, PortDirectivesNameStructuresAndSourceModuleDirectivesSta
     EXPECT_EQ(texts(*graph, kCall, DfgFuncCall_DIRECTIVE), T{"module"});
 }
 
+// a.c:
+//  1 int f(int v) { return v; }           (g, h, k, m alike on lines 2 to 5)
+//  6 void s(int v) { }
+//  7 int main(int argc, char *argv[]) {
+//  8   int x;
+//  9   if (x) { f(x); }
+// 10   while (g(x)) { h(x); }
+// 11   x = m(k(x));
+// 12   s(x);                              //tavik module
+// 13   return f(x); }
+TEST(ConstraintFileRun, CallDirectivesGoOnlyWhereTheMergeLooks) {
+    tb::ScratchDir dir;
+    const std::string cdfg = dir.path("prog.cdfg"), inf = dir.path("prog.inf"), ctf = dir.path("prog.ctf");
+    GraphBuilder b;
+    b.file("a.c");
+    NodeId fn[5];
+    const char* names[] = {"f", "g", "h", "k", "m"};
+    for (int i = 0; i < 5; ++i) {
+        fn[i] = b.at(static_cast<std::uint32_t>(i + 1)).function(names[i]);
+        NodeId v = b.param(fn[i], "v", Type::Int());
+        b.body(fn[i], {b.ret(b.var(v))});
+    }
+    NodeId sFn = b.at(6).function("s", Type::Void());
+    b.param(sFn, "v", Type::Int());
+    NodeId main = b.at(7).function("main");
+    b.param(main, "argc", Type::Int());
+    b.param(main, "argv", Type::Char().ptr().array({0}));
+    NodeId x = b.at(8).local(main, "x", Type::Int());
+    NodeId inIf = b.at(9).call(fn[0], {b.var(x)});
+    NodeId inCond = b.at(10).call(fn[1], {b.var(x)});
+    NodeId inLoop = b.call(fn[2], {b.var(x)});
+    NodeId inArgs = b.at(11).call(fn[3], {b.var(x)});
+    NodeId assigned = b.call(fn[4], {inArgs});
+    NodeId returned = b.at(13).call(fn[0], {b.var(x)});
+    b.body(main, {b.at(9).ifStmt(b.var(x), {b.stmt(inIf)}),
+                  b.at(10).loop(LOOP_WHILE, 0, inCond, 0, {b.stmt(inLoop)}),
+                  b.at(11).stmt(b.assign(b.out(x), assigned)),
+                  b.at(12).stmt(b.call(sFn, {b.var(x)}, {"module"})),
+                  b.at(13).ret(returned)});
+    b.writeTo(cdfg);
+    tb::writeBytes(ctf,
+                   "$def_directive\n"
+                   "unroll a.c f loop\n"
+                   "unroll a.c g loop\n"   // 3: only in a loop condition
+                   "unroll a.c h func\n"
+                   "unroll a.c k loop\n"   // 5: only in the arguments of a call
+                   "unroll a.c m loop\n"
+                   "$end_directive\n");
+
+    Outcome o = tb::runTool({"-ctf", ctf, cdfg, inf});
+    // Unapplied records of one list are reported newest first.
+    EXPECT_EQ(o.out, "W603:Warning:" + ctf + ":5:. There is no target.\n"
+                     "W603:Warning:" + ctf + ":3:. There is no target.\n" + tb::totals(0, 2));
+    EXPECT_EQ(o.status, 0);
+
+    auto graph = readCdfg(cdfg.c_str());
+    ASSERT_NE(graph, nullptr);
+    using T = std::vector<std::string>;
+    EXPECT_EQ(texts(*graph, inIf, DfgFuncCall_DIRECTIVE), T{"unroll"});
+    EXPECT_EQ(texts(*graph, inCond, DfgFuncCall_DIRECTIVE), T{});
+    EXPECT_EQ(texts(*graph, inLoop, DfgFuncCall_DIRECTIVE), T{"unroll"});
+    EXPECT_EQ(texts(*graph, inArgs, DfgFuncCall_DIRECTIVE), T{});
+    EXPECT_EQ(texts(*graph, assigned, DfgFuncCall_DIRECTIVE), T{"unroll"});
+    EXPECT_EQ(texts(*graph, returned, DfgFuncCall_DIRECTIVE), T{});
+}
+
 }  // namespace

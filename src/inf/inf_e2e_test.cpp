@@ -187,6 +187,32 @@ void writeReachProgram(const std::string& path) {
     b.writeTo(path);
 }
 
+// a.c:
+//  1 void g(void) { }        carrying an extension directive "inline"
+//  3 void f(void) { g(); }
+//  5 int main(int argc, char *argv[]) {
+//  6   f();    an extension directive "note", then //tavik module
+//  7   f();    //tavik module
+//  8   return 0; }
+void writeExtensionFirstProgram(const std::string& path) {
+    GraphBuilder b;
+    b.file("a.c");
+    NodeId g = b.at(1).function("g", Type::Void());
+    b.param(g, "", Type::Void());
+    b.appendOwned(g, CfgFunc_DIRECTIVE, b.directive("inline", DIRE_Extension));
+    NodeId f = b.at(3).function("f", Type::Void());
+    b.param(f, "", Type::Void());
+    b.body(f, {b.stmt(b.call(g))});
+    NodeId main = b.at(5).function("main");
+    b.param(main, "argc", Type::Int());
+    b.param(main, "argv", Type::Char().ptr().array({0}));
+    NodeId call = b.at(6).call(f);
+    b.appendOwned(call, DfgFuncCall_DIRECTIVE, b.directive("note", DIRE_Extension));
+    b.appendOwned(call, DfgFuncCall_DIRECTIVE, b.directive("module"));
+    b.body(main, {b.stmt(call), b.at(7).stmt(b.call(f, {}, {"module"})), b.at(8).ret(b.lit("0"))});
+    b.writeTo(path);
+}
+
 struct InfCase {
     std::string label;
     std::function<void(const std::string&)> write;
@@ -228,6 +254,12 @@ TEST(InfFile, ByteExactThroughTheProgram) {
         // took f as a module with prefix m2.
         {"comma after module", oneModuleProgram("module,prefix=m2"), {},
          kInfHead + " ...no module(only test bench).\n\n%%\n"},
+        // The INF writer reads only the first directive of a call, so the
+        // first call of f is no module call for it (the function tree pass
+        // finds the module directive behind the other one). A function's own
+        // directive is written whatever its kind.
+        {"module directive second on its call", writeExtensionFirstProgram, {},
+         kInfHead + " >> `f()'\n ...and 1 submodule(s).\n\n%%\nf,a.c,\"\";g,a.c,\"inline\";"},
         {"text after the keyword", oneModuleProgram("modules"), {"-nochk"},
          kInfHead + " ...no module(only test bench).\n\n%%\n"},
         // Loop initialisation and step and the switch expression are not
