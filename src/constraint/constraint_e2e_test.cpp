@@ -79,10 +79,10 @@ const std::string kConstraints =
     "# directives for a.c and b.c\n"
     "$def_directive\n"
     "fixedP a.c $ g S 16:8\n"      // 6: the global g
-    "fixedP a.c f t S 8:4\n"       // 7
+    "fixedP a.c f t S 8:4;rest\n"  // 7: the semicolon ends the option
     "fixedP a.c f t U 12:2\n"      // 8: a second line for t
-    "module a.c f\n"               // 9
-    "module b.c h prefix=m1\n"     // 10: h is defined in b.c, called in a.c
+    "module,a.c f\n"               // 9: the comma ends the keyword
+    "module b.c h m1 evfunc=ev\n"  // 10: h is defined in b.c, called in a.c
     "int b.c h \\\n"               // 11
     "   q 8\n"                     // 12: the continued line
     "roll a.c f\n"                 // 13: the module line takes the call
@@ -116,11 +116,18 @@ std::vector<Placed> directives(const CdfgGraph& g, NodeId node, std::uint32_t at
     return found;
 }
 
-TEST(ConstraintFileRun, MergedDirectivesReachTheCdfgAndInfFilesAndASecondRunAddsDeclarationsOnly) {
+std::string withCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+
+// Runs the checker twice over one CDFG file with the constraint file content.
+void runTwiceWith(const std::string& content) {
     tb::ScratchDir dir;
     const std::string cdfg = dir.path("prog.cdfg"), inf = dir.path("prog.inf"), ctf = dir.path("prog.ctf");
     Program p(cdfg);
-    tb::writeBytes(ctf, kConstraints);
+    tb::writeBytes(ctf, content);
 
     const std::string expectedOut = "W603:Warning:" + ctf + ":15:. There is no target.\n"
                                     "W603:Warning:" + ctf + ":13:. There is no target.\n"
@@ -154,8 +161,16 @@ TEST(ConstraintFileRun, MergedDirectivesReachTheCdfgAndInfFilesAndASecondRunAdds
         EXPECT_EQ(directives(*graph, p.q, CfgDecl_DIRECTIVE, ctf), twice(q1));
         // ... call directives are not.
         EXPECT_EQ(directives(*graph, p.fCall, DfgFuncCall_DIRECTIVE, ctf), (P{{"module", 9}}));
-        EXPECT_EQ(directives(*graph, p.hCall, DfgFuncCall_DIRECTIVE, ctf), (P{{"module prefix=m1", 10}}));
+        EXPECT_EQ(directives(*graph, p.hCall, DfgFuncCall_DIRECTIVE, ctf), (P{{"module prefix=m1 evfunc=ev", 10}}));
     }
+}
+
+TEST(ConstraintFileRun, MergedDirectivesReachTheCdfgAndInfFilesAndASecondRunAddsDeclarationsOnly) {
+    runTwiceWith(kConstraints);
+}
+
+TEST(ConstraintFileRun, CrLfLineEndsReadAlike) {
+    runTwiceWith(withCrLf(kConstraints));
 }
 
 TEST(ConstraintFileRun, RejectedOrMissingFileMergesNothingAndTheChecksGoOn) {
@@ -175,6 +190,8 @@ TEST(ConstraintFileRun, RejectedOrMissingFileMergesNothingAndTheChecksGoOn) {
          "Error:<ctf>:2:Syntx error :fixedP directive <option>\n"},
         {"directive outside its section", "fixedP a.c $ g S 16:8\n", "Error:<ctf>:1:Syntx error :\n"},
         {"unknown keyword", "$def_directive\nModule a.c f\n", "Error:<ctf>:2:Syntx error :\n"},
+        {"unknown start option", "$def_start_option\n-mev\n  # note\n-foo 1\n", "Error:<ctf>:4:Syntx error :\n"},
+        {"one slash", "$def_directive\n//x\n/x a.c f\n", "Error:<ctf>:3:Syntx error :\n"},
         {"missing file", "<missing>", "Error:constarint:Cat't open '<ctf>'\n"},
     };
     for (const Case& c : cases) {
