@@ -340,7 +340,8 @@ std::string w(int code, const std::string& text) {
 // 19 int main(int argc, char *argv[]) {
 // 20   int x;
 // 21   f(x);               //tavik <directive>
-// 22   return 0; }
+// 22   d(x);
+// 23   return 0; }
 std::function<void(const std::string&)> cloneProgram(const std::string& directive) {
     return [directive](const std::string& path) {
         GraphBuilder b;
@@ -368,7 +369,8 @@ std::function<void(const std::string&)> cloneProgram(const std::string& directiv
         NodeId main = b.at(19).function("main");
         mainParams(b, main);
         NodeId x = b.at(20).local(main, "x", Type::Int());
-        b.body(main, {b.at(21).stmt(b.call(f, {b.var(x)}, {directive})), b.at(22).ret(b.lit("0"))});
+        b.body(main, {b.at(21).stmt(b.call(f, {b.var(x)}, {directive})), b.at(22).stmt(b.call(d, {b.var(x)})),
+                      b.at(23).ret(b.lit("0"))});
         b.writeTo(path);
     };
 }
@@ -545,6 +547,9 @@ TEST(CheckMessages, ClonesAreCheckedUnderTheirPrefixedNames) {
         out.push_back(e(506, "c.c:1:Function '" + prefix + "r' is a recursive call. It is outside support."));
         out.push_back(w(538, "c.c:7:The size of an auto variable is too large. 'buf' > 16384"));
         out.push_back(e(537, "c.c:10:control reaches end of non-void function '" + prefix + "d'"));
+        // main calls d itself; the module calls d only when it has no clone of it.
+        if (prefix.empty())
+            out.push_back(e(516, "c.c:10:Function 'd' is called from the outside of the object for analysis."));
         return out;
     };
     // The function g the clone was made from is outside the analysed code but
@@ -552,7 +557,7 @@ TEST(CheckMessages, ClonesAreCheckedUnderTheirPrefixedNames) {
     runCases({
         {"prefix, -algoc", cloneProgram("module prefix=m1"), {"-algoc"}, lines("m1_", true), 3, 1},
         {"prefix", cloneProgram("module prefix=m1"), {}, lines("m1_", false), 2, 1},
-        {"no prefix, -algoc", cloneProgram("module"), {"-algoc"}, lines("", true), 3, 1},
+        {"no prefix, -algoc", cloneProgram("module"), {"-algoc"}, lines("", true), 4, 1},
     });
 }
 
