@@ -561,4 +561,50 @@ TEST(CheckMessages, ClonesAreCheckedUnderTheirPrefixedNames) {
     });
 }
 
+// Two modules with different prefixes. t.c:
+//  1 int g(int v) { if (v) return 1; }
+//  3 int r(int n) { return r(n); }
+//  5 void fa(int a) { g(a); r(a); }
+//  7 void fb(int b) { g(b); r(b); }
+//  9 int main(int argc, char *argv[]) {
+// 10   int x;
+// 11   fa(x);    //tavik module prefix=m1
+// 12   fb(x);    //tavik module prefix=m2
+// 13   return 0; }
+void writeTwoPrefixProgram(const std::string& path) {
+    GraphBuilder b;
+    b.file("t.c");
+    NodeId g = b.at(1).function("g");
+    NodeId v = b.param(g, "v", Type::Int());
+    b.body(g, {b.ifStmt(b.var(v), {b.ret(b.lit("1"))})});
+    NodeId r = b.at(3).function("r");
+    NodeId n = b.param(r, "n", Type::Int());
+    b.body(r, {b.ret(b.call(r, {b.var(n)}))});
+    NodeId modules[2];
+    const char* names[] = {"fa", "fb"};
+    for (int i = 0; i < 2; ++i) {
+        modules[i] = b.at(static_cast<std::uint32_t>(5 + 2 * i)).function(names[i], Type::Void());
+        NodeId p = b.param(modules[i], i ? "b" : "a", Type::Int());
+        b.body(modules[i], {b.stmt(b.call(g, {b.var(p)})), b.stmt(b.call(r, {b.var(p)}))});
+    }
+    NodeId main = b.at(9).function("main");
+    mainParams(b, main);
+    NodeId x = b.at(10).local(main, "x", Type::Int());
+    b.body(main, {b.at(11).stmt(b.call(modules[0], {b.var(x)}, {"module prefix=m1"})),
+                  b.at(12).stmt(b.call(modules[1], {b.var(x)}, {"module prefix=m2"})),
+                  b.at(13).ret(b.lit("0"))});
+    b.writeTo(path);
+}
+
+TEST(CheckMessages, ModulesAreWalkedNewestFirstAndClonesFollowTheirFunction) {
+    // The recursion check takes the module found last first; the code checks
+    // follow the file, where the clone made last stands right after g.
+    runCases({{"two prefixes", writeTwoPrefixProgram, {},
+               {e(506, "t.c:3:Function 'm2_r' is a recursive call. It is outside support."),
+                e(506, "t.c:3:Function 'm1_r' is a recursive call. It is outside support."),
+                e(537, "t.c:1:control reaches end of non-void function 'm1_g'"),
+                e(537, "t.c:1:control reaches end of non-void function 'm2_g'")},
+               4, 0}});
+}
+
 }  // namespace
