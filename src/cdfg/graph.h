@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cdfg/huge_page_allocator.h"
 #include "cdfg/vocabulary.h"
 
 using NodeId = std::uint32_t;
@@ -43,11 +44,11 @@ struct CdfgNode {
 
 struct CdfgGraph {
     // The node list in creation order; deleted nodes stay with id 0.
-    std::vector<CdfgNode> nodes;
+    std::vector<CdfgNode, HugePageAllocator<CdfgNode>> nodes;
     // Attribute storage shared by all nodes: each node's attributes are one
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
-    std::vector<CdfgAttr> attrs;
+    std::vector<CdfgAttr, HugePageAllocator<CdfgAttr>> attrs;
     // Texts of string attributes. A deque keeps c_str() pointers stable.
     std::deque<std::string> texts;
     // Source file names, shared by every node that names the same file.
