@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_path.h"
+
 #include <filesystem>
 
 #include "cdfg/reader.h"
@@ -51,7 +53,7 @@ TEST(Writer, FailuresAreReportedAsMinusOne) {
     auto g = newGraph();
     EXPECT_EQ(writeCdfg(nullptr, "x"), -1);
     EXPECT_EQ(writeCdfg(g.get(), "/nonexistent/dir/x.cdfg"), -1);
-    std::string path = ::testing::TempDir() + "writer_test_empty.cdfg";
+    std::string path = tb::tempPath("empty.cdfg");
     EXPECT_EQ(writeCdfg(g.get(), path.c_str()), 0);
     auto back = readCdfg(path.c_str());
     ASSERT_TRUE(back);
@@ -76,7 +78,7 @@ std::string slurp(const std::string& path) {
 
 TEST(Writer, ReplacesTheFileWholeAndKeepsItsPermissions) {
     namespace fs = std::filesystem;
-    fs::path dir = fs::path(::testing::TempDir()) / "writer_test_dir";
+    fs::path dir = fs::path(tb::tempPath("dir"));
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::string path = (dir / "prog.cdfg").string();

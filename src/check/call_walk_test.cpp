@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_path.h"
+
 #include <string>
 #include <vector>
 
@@ -89,7 +91,7 @@ TEST(CallWalk, CorruptGraphsEndTheWalks) {
         setMessageCapture(&out);
         EXPECT_EQ(buildFunctionTree(b.graph()), 0) << variant;
         checkRecursion(b.graph());
-        std::string path = ::testing::TempDir() + "call_walk_corrupt.inf";
+        std::string path = tb::tempPath("corrupt.inf");
         EXPECT_EQ(writeInf(b.graph(), path.c_str()), 0) << variant;
         std::remove(path.c_str());
         setMessageCapture(nullptr);
@@ -116,7 +118,7 @@ TEST(CallWalk, CallChainsDeeperThanTheWalkEnd) {
     setMessageCapture(&out);
     EXPECT_EQ(buildFunctionTree(b.graph()), 0);
     EXPECT_EQ(checkRecursion(b.graph()), 0);  // the recursion lies beyond the depth walked
-    std::string path = ::testing::TempDir() + "call_walk_deep.inf";
+    std::string path = tb::tempPath("deep.inf");
     EXPECT_EQ(writeInf(b.graph(), path.c_str()), 0);
     std::remove(path.c_str());
     setMessageCapture(nullptr);

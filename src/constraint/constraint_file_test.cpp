@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_path.h"
+
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -20,7 +22,7 @@ protected:
     void SetUp() override {
         initMessages(1, programCatalogue());
         setMessageCapture(&output);
-        path = ::testing::TempDir() + "constraint_file_test.ctf";
+        path = tb::tempPath("constraint_file_test.ctf");
     }
     void TearDown() override {
         setMessageCapture(nullptr);

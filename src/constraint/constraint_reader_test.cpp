@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_path.h"
+
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -21,7 +23,7 @@ protected:
         initMessages(1, programCatalogue());
         releaseConstraintDirectives();
         setMessageCapture(&output);
-        path = ::testing::TempDir() + "constraint_reader_test.ctf";
+        path = tb::tempPath("constraint_reader_test.ctf");
     }
     void TearDown() override {
         setMessageCapture(nullptr);
