@@ -6,13 +6,24 @@ namespace {
 
 CdfgNode* liveNode(CdfgGraph& g, NodeId id) {
     if (id == 0) return nullptr;
+    if (g.denseIds) {
+        if (id > g.nodes.size()) return nullptr;
+        CdfgNode& node = g.nodes[id - 1];
+        return node.id == id ? &node : nullptr;
+    }
     std::uint32_t page = id >> kIdPageBits;
     if (page >= g.idPages.size() || !g.idPages[page]) return nullptr;
     std::uint32_t slot = g.idPages[page][id & (kIdPageSize - 1)];
     if (slot == 0) return nullptr;
     CdfgNode& node = g.nodes[slot - 1];
-    if (!node.live || node.id != id) return nullptr;
-    return &node;
+    return node.id == id ? &node : nullptr;
+}
+
+void registerId(CdfgGraph& g, NodeId id, std::uint32_t position) {
+    std::uint32_t page = id >> kIdPageBits;
+    if (page >= g.idPages.size()) g.idPages.resize(page + 1);
+    if (!g.idPages[page]) g.idPages[page] = std::make_unique<std::uint32_t[]>(kIdPageSize);
+    g.idPages[page][id & (kIdPageSize - 1)] = position;
 }
 
 const CdfgNode* liveNode(const CdfgGraph& g, NodeId id) {
@@ -106,14 +117,17 @@ std::unique_ptr<CdfgGraph> newGraph() { return std::make_unique<CdfgGraph>(); }
 
 NodeId createNodeWithId(CdfgGraph& g, NodeId id) {
     if (id == 0) return 0;
-    std::uint32_t page = id >> kIdPageBits;
-    if (page >= g.idPages.size()) g.idPages.resize(page + 1);
-    if (!g.idPages[page]) g.idPages[page] = std::make_unique<std::uint32_t[]>(kIdPageSize);
+    if (g.denseIds && id != g.nodes.size() + 1) {
+        // The first id out of sequence: from now on ids go through the pages.
+        g.denseIds = false;
+        for (std::size_t i = 0; i < g.nodes.size(); ++i)
+            if (g.nodes[i].id != 0) registerId(g, g.nodes[i].id, static_cast<std::uint32_t>(i + 1));
+    }
     CdfgNode node;
     node.id = id;
     node.attrBegin = static_cast<std::uint32_t>(g.attrs.size());
     g.nodes.push_back(node);
-    g.idPages[page][id & (kIdPageSize - 1)] = static_cast<std::uint32_t>(g.nodes.size());
+    if (!g.denseIds) registerId(g, id, static_cast<std::uint32_t>(g.nodes.size()));
     g.lastId = id;
     return id;
 }
@@ -130,7 +144,7 @@ const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id) { return liveNode(g, i
 
 NodeId findRoot(const CdfgGraph& g) {
     for (const CdfgNode& node : g.nodes)
-        if (node.live && node.kind == CFG_ROOT) return node.id;
+        if (node.id != 0 && node.kind == CFG_ROOT) return node.id;
     return 0;
 }
 
@@ -289,7 +303,7 @@ int setAttrRaw(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valueK
 void deleteNode(CdfgGraph& g, NodeId id) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return;
-    node->live = false;
+    node->id = 0;
     node->attrCnt = 0;
     node->fileName = 0;
 }

@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cdfg/huge_page_allocator.h"
 #include "cdfg/vocabulary.h"
 
 using NodeId = std::uint32_t;
@@ -28,7 +29,7 @@ struct CdfgAttr {
 };
 
 struct CdfgNode {
-    NodeId id = 0;
+    NodeId id = 0;                // 0 once the node is deleted
     std::uint32_t kind = 0;
     NodeId prev = 0;
     NodeId next = 0;
@@ -39,23 +40,25 @@ struct CdfgNode {
     std::uint32_t line = 0;
     std::uint32_t column = 0;
     std::uintptr_t mark = 0;      // scratch word of the checks; never written to a file
-    bool live = true;
 };
 
 struct CdfgGraph {
-    // The node list in creation order; deleted nodes stay with live == false.
-    std::vector<CdfgNode> nodes;
+    // The node list in creation order; deleted nodes stay with id 0.
+    std::vector<CdfgNode, HugePageAllocator<CdfgNode>> nodes;
     // Attribute storage shared by all nodes: each node's attributes are one
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
-    std::vector<CdfgAttr> attrs;
+    std::vector<CdfgAttr, HugePageAllocator<CdfgAttr>> attrs;
     // Texts of string attributes. A deque keeps c_str() pointers stable.
     std::deque<std::string> texts;
     // Source file names, shared by every node that names the same file.
     std::deque<std::string> fileNames;
     std::unordered_map<std::string_view, std::uint32_t> fileNameIndex;
-    // Id to node list index + 1, in lazily allocated pages, so that lookup is
-    // constant time and a small graph pays only for the pages it uses.
+    // While every node's id is its position in the list (1, 2, 3, ...: files
+    // of the front end and nodes made by createNode), the id is the index.
+    bool denseIds = true;
+    // Otherwise: id to node list index + 1, in lazily allocated pages, so that
+    // lookup stays constant time and a graph pays only for the pages it uses.
     std::vector<std::unique_ptr<std::uint32_t[]>> idPages;
     NodeId lastId = 0;
 };

@@ -32,6 +32,13 @@ public:
 
     bool readU32(std::uint32_t& value) {
         unsigned char b[4];
+        if (end_ - pos_ >= 4) {
+            const unsigned char* p = data_ + pos_;
+            value = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                    (std::uint32_t{p[2]} << 8) | p[3];
+            pos_ += 4;
+            return true;
+        }
         if (!read(b, 4)) return false;
         value = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
                 (std::uint32_t{b[2]} << 8) | b[3];
@@ -71,18 +78,39 @@ private:
     std::size_t end_ = 0;
 };
 
+// Adds an attribute to the node just read. Its attributes are the last run
+// of the storage, so this appends; an identifier listed twice in a record
+// keeps the last value, as the setters do.
+void addReadAttr(CdfgGraph& g, CdfgNode& node, std::uint32_t attr, std::uint32_t valueKind,
+                 std::uint64_t bits) {
+    CdfgAttr* first = g.attrs.data() + node.attrBegin;
+    for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
+        if (first[i].id != attr) continue;
+        // A text never replaces a value of another kind.
+        if (valueKind == ATTR_STRING && first[i].valueKind != ATTR_STRING) return;
+        first[i].valueKind = valueKind;
+        first[i].bits = bits;
+        return;
+    }
+    g.attrs.push_back({attr, valueKind, bits});
+    ++node.attrCnt;
+}
+
 void readRecords(ByteSource& in, CdfgGraph& g) {
     std::string text;
+    CdfgNode ignored;  // takes the fields of a record whose node cannot be made
     for (;;) {
         std::uint32_t id, kind, prev, next, jump, count;
         if (!in.readU32(id)) return;
         if (!in.readU32(kind) || !in.readU32(prev) || !in.readU32(next) || !in.readU32(jump))
             return;
-        NodeId node = createNodeWithId(g, id);
-        setKind(g, node, kind);
-        setPrevId(g, node, prev);
-        setNextId(g, node, next);
-        setJumpId(g, node, jump);
+        bool made = createNodeWithId(g, id) != 0;
+        ignored = CdfgNode{};
+        CdfgNode* node = made ? &g.nodes.back() : &ignored;
+        node->kind = kind;
+        node->prev = prev;
+        node->next = next;
+        node->jump = jump;
         if (!in.readU32(count)) return;
         for (std::int32_t i = 0; i < static_cast<std::int32_t>(count); ++i) {
             std::uint32_t attr, valueKind;
@@ -90,23 +118,28 @@ void readRecords(ByteSource& in, CdfgGraph& g) {
             switch (valueKind) {
                 case ATTR_CHAR: {
                     std::int8_t value;
-                    if (in.read(&value, 1)) setAttrChar(g, node, attr, value);
+                    if (in.read(&value, 1) && made)
+                        addReadAttr(g, *node, attr, valueKind,
+                                    static_cast<std::uint64_t>(static_cast<std::int64_t>(value)));
                     break;
                 }
                 case ATTR_INT:
                 case ATTR_NODE: {
                     std::uint32_t value;
-                    if (in.readU32(value)) setAttrRaw(g, node, attr, valueKind, value);
+                    if (in.readU32(value) && made) addReadAttr(g, *node, attr, valueKind, value);
                     break;
                 }
                 case ATTR_LONGLONG:
                 case ATTR_FLOAT: {
                     std::uint64_t value;
-                    if (in.readU64(value)) setAttrRaw(g, node, attr, valueKind, value);
+                    if (in.readU64(value) && made) addReadAttr(g, *node, attr, valueKind, value);
                     break;
                 }
                 case ATTR_STRING:
-                    if (in.readText(text)) setAttrString(g, node, attr, std::string_view(text));
+                    if (in.readText(text) && made) {
+                        g.texts.push_back(text);
+                        addReadAttr(g, *node, attr, valueKind, g.texts.size());
+                    }
                     break;
                 default:  // no value bytes, no attribute
                     break;
@@ -115,9 +148,18 @@ void readRecords(ByteSource& in, CdfgGraph& g) {
         std::uint32_t line, column;
         if (!in.readText(text)) return;
         if (!in.readU32(line) || !in.readU32(column)) return;
-        if (!text.empty()) setFileName(g, node, std::string_view(text));
-        setLine(g, node, line);
-        setColumn(g, node, column);
+        if (!made) continue;
+        node = &g.nodes.back();
+        if (!text.empty()) {
+            // Consecutive records nearly always name the same file.
+            if (node != &g.nodes.front() && g.nodes[g.nodes.size() - 2].fileName != 0 &&
+                g.fileNames[g.nodes[g.nodes.size() - 2].fileName - 1] == text)
+                node->fileName = g.nodes[g.nodes.size() - 2].fileName;
+            else
+                setFileName(g, id, std::string_view(text));
+        }
+        node->line = line;
+        node->column = column;
     }
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "support/temp_path.h"
 
 #include <random>
 
@@ -170,7 +170,7 @@ TEST(Reader, ReadsFromAFile) {
     tb::GraphBuilder b;
     b.file("a.c");
     b.function("main");
-    std::string path = ::testing::TempDir() + "reader_test_" + std::to_string(::getpid()) + ".cdfg";
+    std::string path = tb::tempPath("reader_test.cdfg");
     b.writeTo(path);
     auto g = readCdfg(path.c_str());
     ASSERT_TRUE(g);

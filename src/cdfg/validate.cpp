@@ -18,7 +18,7 @@ int findLinkLoop(const CdfgGraph& g, bool forward, std::string& reason) {
     std::vector<std::uint8_t> state(count, 0);
     std::vector<std::uint32_t> path;
     for (std::size_t start = 0; start < count; ++start) {
-        if (state[start] != 0 || !g.nodes[start].live) continue;
+        if (state[start] != 0 || g.nodes[start].id == 0) continue;
         path.clear();
         std::uint32_t i = static_cast<std::uint32_t>(start);
         while (i != UINT32_MAX && state[i] == 0) {
@@ -57,7 +57,7 @@ int validateGraph(const CdfgGraph& g, std::string& reason) {
     };
     std::vector<Frame> stack;
     for (std::size_t start = 0; start < count; ++start) {
-        if (state[start] != 0 || !g.nodes[start].live) continue;
+        if (state[start] != 0 || g.nodes[start].id == 0) continue;
         stack.push_back({static_cast<std::uint32_t>(start), 0});
         state[start] = 1;
         while (!stack.empty()) {

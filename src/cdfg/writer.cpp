@@ -1,6 +1,7 @@
 #include "cdfg/writer.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -8,57 +9,85 @@
 
 namespace {
 
-void putU32(std::string& out, std::uint32_t v) {
-    char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
-                 static_cast<char>(v >> 8), static_cast<char>(v)};
-    out.append(b, 4);
+// Big-endian words and text fields written straight into a byte buffer.
+char* putU32(char* p, std::uint32_t v) {
+    p[0] = static_cast<char>(v >> 24);
+    p[1] = static_cast<char>(v >> 16);
+    p[2] = static_cast<char>(v >> 8);
+    p[3] = static_cast<char>(v);
+    return p + 4;
 }
 
-void putU64(std::string& out, std::uint64_t v) {
-    putU32(out, static_cast<std::uint32_t>(v >> 32));
-    putU32(out, static_cast<std::uint32_t>(v));
+char* putU64(char* p, std::uint64_t v) {
+    return putU32(putU32(p, static_cast<std::uint32_t>(v >> 32)), static_cast<std::uint32_t>(v));
 }
 
 // A text field holds at most 65,535 bytes; a longer text made in memory is
 // cut so that the length and the bytes agree.
-void putText(std::string& out, const std::string* text) {
-    std::size_t length = text ? std::min<std::size_t>(text->size(), 0xffff) : 0;
-    out.push_back(static_cast<char>(length >> 8));
-    out.push_back(static_cast<char>(length));
-    if (length) out.append(text->data(), length);
+std::size_t textLength(const std::string* text) {
+    return text ? std::min<std::size_t>(text->size(), 0xffff) : 0;
+}
+
+char* putText(char* p, const std::string* text) {
+    std::size_t length = textLength(text);
+    p[0] = static_cast<char>(length >> 8);
+    p[1] = static_cast<char>(length);
+    if (length) std::memcpy(p + 2, text->data(), length);
+    return p + 2 + length;
+}
+
+const std::string* attrText(const CdfgGraph& g, const CdfgAttr& a) {
+    return a.bits ? &g.texts[a.bits - 1] : nullptr;
 }
 
 void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
-    putU32(out, node.id);
-    putU32(out, node.kind);
-    putU32(out, node.prev);
-    putU32(out, node.next);
-    putU32(out, node.jump);
-    putU32(out, node.attrCnt);
+    const CdfgAttr* attrs = g.attrs.data() + node.attrBegin;
+    const std::string* fileName = node.fileName ? &g.fileNames[node.fileName - 1] : nullptr;
+    std::size_t size = 24 + 2 + textLength(fileName) + 8;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
-        const CdfgAttr& a = g.attrs[node.attrBegin + i];
-        putU32(out, a.id);
-        putU32(out, a.valueKind);
-        switch (a.valueKind) {
-            case ATTR_CHAR: out.push_back(static_cast<char>(a.bits)); break;
+        switch (attrs[i].valueKind) {
+            case ATTR_CHAR: size += 9; break;
             case ATTR_INT:
-            case ATTR_NODE: putU32(out, static_cast<std::uint32_t>(a.bits)); break;
+            case ATTR_NODE: size += 12; break;
             case ATTR_LONGLONG:
-            case ATTR_FLOAT: putU64(out, a.bits); break;
-            case ATTR_STRING: putText(out, a.bits ? &g.texts[a.bits - 1] : nullptr); break;
+            case ATTR_FLOAT: size += 16; break;
+            case ATTR_STRING: size += 10 + textLength(attrText(g, attrs[i])); break;
+            default: size += 8; break;
+        }
+    }
+    std::size_t at = out.size();
+    out.resize(at + size);
+    char* p = out.data() + at;
+    p = putU32(p, node.id);
+    p = putU32(p, node.kind);
+    p = putU32(p, node.prev);
+    p = putU32(p, node.next);
+    p = putU32(p, node.jump);
+    p = putU32(p, node.attrCnt);
+    for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
+        const CdfgAttr& a = attrs[i];
+        p = putU32(p, a.id);
+        p = putU32(p, a.valueKind);
+        switch (a.valueKind) {
+            case ATTR_CHAR: *p++ = static_cast<char>(a.bits); break;
+            case ATTR_INT:
+            case ATTR_NODE: p = putU32(p, static_cast<std::uint32_t>(a.bits)); break;
+            case ATTR_LONGLONG:
+            case ATTR_FLOAT: p = putU64(p, a.bits); break;
+            case ATTR_STRING: p = putText(p, attrText(g, a)); break;
             default: break;
         }
     }
-    putText(out, node.fileName ? &g.fileNames[node.fileName - 1] : nullptr);
-    putU32(out, node.line);
-    putU32(out, node.column);
+    p = putText(p, fileName);
+    p = putU32(p, node.line);
+    putU32(p, node.column);
 }
 
 }  // namespace
 
 void writeCdfgBytes(const CdfgGraph& g, std::string& out) {
     for (const CdfgNode& node : g.nodes)
-        if (node.live) putNode(out, g, node);
+        if (node.id != 0) putNode(out, g, node);
 }
 
 namespace {
@@ -70,7 +99,7 @@ bool writeRecords(const CdfgGraph& g, std::FILE* file) {
     buffer.reserve(kFlushAt + 4096);
     bool ok = true;
     for (const CdfgNode& node : g.nodes) {
-        if (!node.live) continue;
+        if (node.id == 0) continue;
         putNode(buffer, g, node);
         if (buffer.size() >= kFlushAt) {
             ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();

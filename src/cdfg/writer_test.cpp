@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "support/temp_path.h"
 
 #include <filesystem>
 
@@ -53,7 +53,7 @@ TEST(Writer, FailuresAreReportedAsMinusOne) {
     auto g = newGraph();
     EXPECT_EQ(writeCdfg(nullptr, "x"), -1);
     EXPECT_EQ(writeCdfg(g.get(), "/nonexistent/dir/x.cdfg"), -1);
-    std::string path = ::testing::TempDir() + "writer_test_empty_" + std::to_string(::getpid()) + ".cdfg";
+    std::string path = tb::tempPath("empty.cdfg");
     EXPECT_EQ(writeCdfg(g.get(), path.c_str()), 0);
     auto back = readCdfg(path.c_str());
     ASSERT_TRUE(back);
@@ -78,7 +78,7 @@ std::string slurp(const std::string& path) {
 
 TEST(Writer, ReplacesTheFileWholeAndKeepsItsPermissions) {
     namespace fs = std::filesystem;
-    fs::path dir = fs::path(::testing::TempDir()) / ("writer_test_dir_" + std::to_string(::getpid()));
+    fs::path dir = fs::path(tb::tempPath("dir"));
     fs::remove_all(dir);
     fs::create_directories(dir);
     std::string path = (dir / "prog.cdfg").string();

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -15,6 +13,7 @@
 #include "inf/inf_writer.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
+#include "support/temp_path.h"
 #include "util/large_stack.h"
 
 namespace {
@@ -95,7 +94,7 @@ TEST(CallWalk, CorruptGraphsEndTheWalks) {
         setMessageCapture(&out);
         EXPECT_EQ(buildFunctionTree(b.graph()), 0) << variant;
         checkRecursion(b.graph());
-        std::string path = ::testing::TempDir() + "call_walk_corrupt_" + std::to_string(::getpid()) + ".inf";
+        std::string path = tb::tempPath("corrupt.inf");
         EXPECT_EQ(writeInf(b.graph(), path.c_str()), 0) << variant;
         std::remove(path.c_str());
         setMessageCapture(nullptr);
@@ -133,7 +132,7 @@ TEST(CallWalk, LongCallChainsAreFollowedToTheEnd) {
         EXPECT_EQ(checkRecursion(b.graph()), -1);
         EXPECT_NE(out.find("Function 'p_c" + std::to_string(kLength - 1) + "' is a recursive call"),
                   std::string::npos) << out.substr(0, 500);
-        std::string path = ::testing::TempDir() + "call_walk_deep_" + std::to_string(::getpid()) + ".inf";
+        std::string path = tb::tempPath("deep.inf");
         EXPECT_EQ(writeInf(b.graph(), path.c_str()), 0);
         std::ifstream inf(path);
         std::string text((std::istreambuf_iterator<char>(inf)), std::istreambuf_iterator<char>());

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "support/temp_path.h"
 
 #include <cstdio>
 #include <fstream>
@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         initMessages(1, programCatalogue());
         setMessageCapture(&output);
-        path = ::testing::TempDir() + "constraint_file_test_" + std::to_string(::getpid()) + ".ctf";
+        path = tb::tempPath("constraint_file_test.ctf");
     }
     void TearDown() override {
         setMessageCapture(nullptr);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "support/temp_path.h"
 
 #include <chrono>
 #include <cstring>
@@ -23,7 +23,7 @@ protected:
         initMessages(1, programCatalogue());
         releaseConstraintDirectives();
         setMessageCapture(&output);
-        path = ::testing::TempDir() + "constraint_reader_test_" + std::to_string(::getpid()) + ".ctf";
+        path = tb::tempPath("constraint_reader_test.ctf");
     }
     void TearDown() override {
         setMessageCapture(nullptr);

@@ -2,6 +2,8 @@
 // rewritten CDFG file, and hostile constraint files end the run normally.
 #include <gtest/gtest.h>
 
+#include "support/temp_path.h"
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -28,10 +30,10 @@ class ConstraintRun : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = ::testing::TempDir();
-        cdfg = dir + "constraint_run_test.cdfg";
-        inf = dir + "constraint_run_test.inf";
-        ctf = dir + "constraint_run_test.ctf";
-        stdoutPath = dir + "constraint_run_test.out";
+        cdfg = tb::tempPath("run.cdfg");
+        inf = tb::tempPath("run.inf");
+        ctf = tb::tempPath("run.ctf");
+        stdoutPath = tb::tempPath("run.out");
     }
     void TearDown() override {
         for (const std::string& p : {cdfg, inf, ctf, stdoutPath}) std::remove(p.c_str());

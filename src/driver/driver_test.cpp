@@ -22,10 +22,20 @@
 #include "cdfg/reader.h"
 #include "cdfg/writer.h"
 #include "report/messages.h"
+#include "support/binary_run.h"
 #include "support/graph_builder.h"
 #include "util/memory.h"
 
 namespace {
+
+using tb::kEndError;
+using tb::kEndOk;
+using tb::maskClock;
+using tb::Outcome;
+using tb::runInChild;
+using tb::runTool;
+using tb::startBanner;
+using tb::totals;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
@@ -50,91 +60,6 @@ const std::string kUsage =
     "    -help            : display of the usage\n"
     "\n";
 const std::string kVersionLine = "    tavikChk         : Ver.0.01.08\n";
-// Replaces every calendar time such as "Sun Dec  6 05:46:10 2026" by "<time>";
-// year receives the year of the last one.
-std::string maskClock(const std::string& text, std::string* year = nullptr) {
-    static const char shape[] = "Aaa Aaa _9 99:99:99 9999";
-    const std::size_t n = sizeof shape - 1;
-    auto fits = [&](std::size_t at) {
-        for (std::size_t k = 0; k < n; ++k) {
-            unsigned char c = static_cast<unsigned char>(text[at + k]);
-            switch (shape[k]) {
-            case 'A': if (!std::isupper(c)) return false; break;
-            case 'a': if (!std::islower(c)) return false; break;
-            case '9': if (!std::isdigit(c)) return false; break;
-            case '_': if (!std::isdigit(c) && c != ' ') return false; break;
-            default: if (c != static_cast<unsigned char>(shape[k])) return false;
-            }
-        }
-        return true;
-    };
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        if (i + n <= text.size() && fits(i)) {
-            if (year) *year = text.substr(i + n - 4, 4);
-            out += "<time>";
-            i += n;
-        } else {
-            out += text[i++];
-        }
-    }
-    return out;
-}
-
-std::string startBanner(const std::string& year) {
-    return "tavikChk [Style check] command (Ver. 0.01.08) started...\n<time>\n"
-           "Copyright (C) 2004-" + year + ". All rights reserved.\n\n";
-}
-const std::string kEndOk = "tavikChk command finished successfully. <time>\n\n";
-const std::string kEndError = "tavikChk command terminated with error. <time>\n\n";
-
-std::string totals(int errors, int warnings) {
-    return "\n" + std::to_string(errors) + " error(s), " + std::to_string(warnings) + " warning(s).\n";
-}
-
-struct Outcome {
-    int status = -1;  // exit status as the shell sees it (0..255), -1 if killed
-    std::string out;  // standard output
-};
-
-// Runs a function in a child process whose standard output is captured.
-Outcome runInChild(const std::function<void()>& body) {
-    Outcome result;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return result;
-    std::fflush(stdout);
-    pid_t child = fork();
-    if (child == 0) {
-        close(pipeEnds[0]);
-        dup2(pipeEnds[1], 1);
-        close(pipeEnds[1]);
-        body();
-        std::fflush(stdout);
-        _exit(99);
-    }
-    close(pipeEnds[1]);
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(got));
-    close(pipeEnds[0]);
-    int wstatus = 0;
-    waitpid(child, &wstatus, 0);
-    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
-    return result;
-}
-
-Outcome runTool(const std::vector<std::string>& args) {
-    return runInChild([&] {
-        std::vector<char*> argv;
-        std::string program = TAVIK_BINARY;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = args;
-        for (std::string& a : copies) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    });
-}
 
 // ---------------------------------------------------------------------------
 // Argument loop

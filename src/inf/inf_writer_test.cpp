@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/temp_path.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -230,7 +232,7 @@ TEST_F(InfWriterTest, FailuresWriteNoFile) {
 
     // A path that cannot be opened.
     out.clear();
-    std::string bad = ::testing::TempDir() + "no_such_directory_for_inf/out.inf";
+    std::string bad = tb::tempPath("no_such_directory_for_inf/out.inf");
     EXPECT_EQ(writeInf(b.graph(), bad.c_str()), -1);
     EXPECT_EQ(out, "E453:Error:::Writing of a file went wrong. '" + bad + "'\n");
 }
