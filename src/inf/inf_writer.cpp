@@ -12,13 +12,14 @@
 
 // The INF file lists the module functions and every function reachable from
 // them with the directives on the function and on its declarations. The
-// writer finds the modules itself (it also runs without the checks): one
-// walk collects the functions and the targets of module directives, one
-// follows the calls from the modules, one writes the records.
+// writer finds the modules itself (it also runs without the checks). One walk
+// over every function collects the targets of module directives and, per
+// function, its calls and its declarations in walk order; following the calls
+// from the modules and writing the records then use those lists instead of
+// walking the graph again (each walk of a large graph costs a cache miss per
+// node).
 
 namespace {
-
-enum class InfMode { Collect, Reach, Write };
 
 // Nesting beyond which a walk goes no deeper. Following calls, a walk nests
 // three levels or more per call, so call chains of more than 160,000
@@ -26,11 +27,30 @@ enum class InfMode { Collect, Reach, Write };
 // depth with a wide margin (as kMaxCallWalkDepth, docs/robustness.md).
 constexpr std::size_t kMaxInfDepth = 500000;
 
+// A call met by the walk of a function, in walk order (pre-order).
+struct CallRecord {
+    NodeId target = 0;
+    int directive = -1;
+    // Nesting of the call's node below the walk of its function's start.
+    std::size_t depth = 0;
+    // Index past the last call inside this call's arguments.
+    std::uint32_t end = 0;
+};
+
+struct FunctionRecord {
+    bool reached = false;
+    std::uint32_t callBegin = 0, callEnd = 0;
+    std::uint32_t declBegin = 0, declEnd = 0;
+};
+
 struct InfWriter {
     CdfgGraph* graph = nullptr;
-    InfMode mode = InfMode::Collect;
-    // Every function of the program: reached or not.
-    std::unordered_map<NodeId, bool> functionTable;
+    // Every function of the program (index into functions).
+    std::unordered_map<NodeId, std::uint32_t> functionTable;
+    std::vector<FunctionRecord> functions;
+    std::vector<CallRecord> calls;
+    // Declarations whose records the file lists, in walk order.
+    std::vector<NodeId> declarations;
     // Targets of module directives in the order found (repeats kept).
     std::vector<NodeId> moduleFunctions;
     // Functions in the order first reached (depth-first pre-order).
@@ -38,9 +58,9 @@ struct InfWriter {
     NodeId mainFunction = 0;
     std::FILE* out = nullptr;
     std::size_t depth = 0;
-    // Node visits left in the current mode. A well-formed graph visits each
-    // node at most once per mode; the budget stops a corrupt graph whose
-    // links share or loop from making the walk explode.
+    // Node visits left. A well-formed graph visits each node at most once;
+    // the budget stops a corrupt graph whose links share or loop from making
+    // the walk explode.
     std::size_t budget = 0;
 };
 
@@ -78,15 +98,32 @@ int directiveKind(const CdfgGraph& g, NodeId directive) {
     return record ? static_cast<int>(record->kind) : -1;
 }
 
-void walkFunction(InfWriter& w, NodeId function);
 void walkExpression(InfWriter& w, NodeId node);
 
-void visit(InfWriter& w, NodeId function) {
+// Follows the calls of a function first reached at nesting `depth` (the
+// nesting of the node that calls it), as a walk of it would.
+void visit(InfWriter& w, NodeId function, std::size_t depth) {
     auto found = w.functionTable.find(function);
-    if (found == w.functionTable.end() || found->second) return;
-    found->second = true;
+    if (found == w.functionTable.end()) return;
+    FunctionRecord& record = w.functions[found->second];
+    if (record.reached) return;
+    record.reached = true;
     w.reachList.push_back(function);
-    walkFunction(w, function);
+    std::uint32_t end = record.callEnd;
+    for (std::uint32_t i = record.callBegin; i < end;) {
+        const CallRecord call = w.calls[i];
+        // Too deep for the walk, and so are the calls inside its arguments.
+        if (depth + call.depth > kMaxInfDepth) {
+            i = call.end;
+            continue;
+        }
+        if (call.directive == DIRECTIVE_UNMODULE || call.directive == DIRECTIVE_EVFUNC || !call.target) {
+            i = call.end;  // its arguments are not followed either
+            continue;
+        }
+        visit(w, call.target, depth + call.depth);
+        ++i;
+    }
 }
 
 void walkOperator(InfWriter& w, NodeId node);
@@ -109,17 +146,15 @@ void walkNode(InfWriter& w, NodeId node, bool asOperand) {
             case DFG_FUNC_CALL: {
                 int directive = directiveKind(g, getAttrInt(g, node, DfgFuncCall_DIRECTIVE));
                 NodeId target = getJumpId(g, node);
-                if (w.mode == InfMode::Collect && directive == DIRECTIVE_MODULE && target)
-                    w.moduleFunctions.push_back(target);
-                if (w.mode == InfMode::Reach) {
-                    if (directive == DIRECTIVE_UNMODULE || directive == DIRECTIVE_EVFUNC || !target) return;
-                    visit(w, target);
-                }
+                if (directive == DIRECTIVE_MODULE && target) w.moduleFunctions.push_back(target);
+                std::size_t index = w.calls.size();
+                w.calls.push_back({target, directive, w.depth, 0});
                 std::size_t limit = stepLimit(g);
                 std::size_t steps = 0;
                 for (NodeId a = getAttrInt(g, node, DfgFuncCall_ARGLIST); a != 0 && steps < limit;
                      a = getNextId(g, a), ++steps)
                     walkExpression(w, getAttrInt(g, a, DfgPortInfo_SIGNAL));
+                w.calls[index].end = static_cast<std::uint32_t>(w.calls.size());
                 return;
             }
             case DFG_SPEC:
@@ -180,9 +215,7 @@ void walkDeclarations(InfWriter& w, NodeId first) {
         if (getKind(g, d) != CFG_DECLARE) continue;
         bool voidParameter = getAttrSigned(g, d, CfgDecl_VALTYPE) == DECL_VALTYPE_VOID &&
                              getAttrSigned(g, d, CfgDecl_POINTERCNT) == 0;
-        if (w.mode == InfMode::Write && !voidParameter)
-            std::fprintf(w.out, "%%%s,\"%s\"", text(getAttrString(g, d, CfgDecl_NAME)),
-                         text(firstDirectiveText(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))));
+        if (!voidParameter) w.declarations.push_back(d);
         walkExpression(w, getAttrInt(g, d, CfgDecl_INIT));
         std::size_t dimSteps = 0;
         for (NodeId dim = getAttrInt(g, d, CfgDecl_DIMNODE); dim != 0 && dimSteps < limit;
@@ -253,27 +286,23 @@ void walkStatements(InfWriter& w, NodeId first) {
     }
 }
 
-void walkFunction(InfWriter& w, NodeId function) {
-    Nesting nesting(w);
-    if (nesting.tooDeep()) return;
-    const CdfgGraph& g = *w.graph;
-    if (w.mode == InfMode::Write)
-        std::fprintf(w.out, "%s,%s,\"%s\"", text(getAttrString(g, function, CfgFunc_NAME)),
-                     text(getFileName(g, function)),
-                     text(firstDirectiveText(g, getAttrInt(g, function, CfgFunc_DIRECTIVE))));
-    walkDeclarations(w, getAttrInt(g, function, CfgFunc_ARGLIST));
-    walkDeclarations(w, getAttrInt(g, function, CfgFunc_DECLARE));
-    walkStatements(w, getAttrInt(g, function, CfgFunc_STARTCFG));
-}
-
-void startMode(InfWriter& w, InfMode mode) {
-    w.mode = mode;
-    w.budget = 4 * w.graph->nodes.size() + 64;
+void walkFunction(InfWriter& w, NodeId function, FunctionRecord& record) {
+    record.callBegin = static_cast<std::uint32_t>(w.calls.size());
+    record.declBegin = static_cast<std::uint32_t>(w.declarations.size());
+    {
+        Nesting nesting(w);
+        const CdfgGraph& g = *w.graph;
+        walkDeclarations(w, getAttrInt(g, function, CfgFunc_ARGLIST));
+        walkDeclarations(w, getAttrInt(g, function, CfgFunc_DECLARE));
+        walkStatements(w, getAttrInt(g, function, CfgFunc_STARTCFG));
+    }
+    record.callEnd = static_cast<std::uint32_t>(w.calls.size());
+    record.declEnd = static_cast<std::uint32_t>(w.declarations.size());
 }
 
 void collect(InfWriter& w) {
     CdfgGraph& g = *w.graph;
-    startMode(w, InfMode::Collect);
+    w.budget = 4 * g.nodes.size() + 64;
     std::size_t limit = stepLimit(g);
     std::size_t fileSteps = 0;
     for (NodeId file = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT); file != 0 && fileSteps < limit;
@@ -282,10 +311,13 @@ void collect(InfWriter& w) {
         for (NodeId f = getAttrInt(g, file, CfgFileinfo_ELEMENT); f != 0 && steps < limit;
              f = getNextId(g, f), ++steps) {
             if (getKind(g, f) != CFG_FUNCTION) continue;
-            w.functionTable[f] = false;
+            auto [entry, added] = w.functionTable.try_emplace(f, static_cast<std::uint32_t>(w.functions.size()));
+            if (added) w.functions.emplace_back();
+            FunctionRecord& record = w.functions[entry->second];
+            record = FunctionRecord{};
             const char* name = getAttrString(g, f, CfgFunc_NAME);
             if (name && std::strcmp(name, "main") == 0) w.mainFunction = f;
-            walkFunction(w, f);
+            walkFunction(w, f, record);
         }
     }
 }
@@ -305,9 +337,16 @@ void writeFile(InfWriter& w) {
     }
     std::fputs("\n", w.out);
     std::fputs("%%\n", w.out);
-    startMode(w, InfMode::Write);
     for (NodeId f : w.reachList) {
-        walkFunction(w, f);
+        const FunctionRecord& record = w.functions[w.functionTable[f]];
+        std::fprintf(w.out, "%s,%s,\"%s\"", text(getAttrString(g, f, CfgFunc_NAME)),
+                     text(getFileName(g, f)),
+                     text(firstDirectiveText(g, getAttrInt(g, f, CfgFunc_DIRECTIVE))));
+        for (std::uint32_t i = record.declBegin; i < record.declEnd; ++i) {
+            NodeId d = w.declarations[i];
+            std::fprintf(w.out, "%%%s,\"%s\"", text(getAttrString(g, d, CfgDecl_NAME)),
+                         text(firstDirectiveText(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))));
+        }
         std::fputs(";", w.out);
     }
 }
@@ -320,8 +359,7 @@ int writeInfFile(CdfgGraph& g, const char* path) {
         printMessage(501);
         return -1;
     }
-    startMode(w, InfMode::Reach);
-    for (std::size_t i = 0; i < w.moduleFunctions.size(); ++i) visit(w, w.moduleFunctions[i]);
+    for (std::size_t i = 0; i < w.moduleFunctions.size(); ++i) visit(w, w.moduleFunctions[i], 0);
 
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(path ? std::fopen(path, "w") : nullptr, &std::fclose);
     if (!file) {
