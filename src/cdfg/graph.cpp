@@ -30,6 +30,11 @@ const CdfgNode* liveNode(const CdfgGraph& g, NodeId id) {
     return liveNode(const_cast<CdfgGraph&>(g), id);
 }
 
+CdfgPlace& placeOf(CdfgGraph& g, const CdfgNode& node) { return g.places[&node - g.nodes.data()]; }
+const CdfgPlace& placeOf(const CdfgGraph& g, const CdfgNode& node) {
+    return g.places[&node - g.nodes.data()];
+}
+
 const CdfgAttr* findAttr(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
     const CdfgAttr* first = g.attrs.data() + node.attrBegin;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i)
@@ -127,6 +132,7 @@ NodeId createNodeWithId(CdfgGraph& g, NodeId id) {
     node.id = id;
     node.attrBegin = static_cast<std::uint32_t>(g.attrs.size());
     g.nodes.push_back(node);
+    g.places.emplace_back();
     if (!g.denseIds) registerId(g, id, static_cast<std::uint32_t>(g.nodes.size()));
     g.lastId = id;
     return id;
@@ -164,10 +170,24 @@ TAVIK_NODE_FIELD(getKind, setKind, kind, std::uint32_t)
 TAVIK_NODE_FIELD(getPrevId, setPrevId, prev, NodeId)
 TAVIK_NODE_FIELD(getNextId, setNextId, next, NodeId)
 TAVIK_NODE_FIELD(getJumpId, setJumpId, jump, NodeId)
-TAVIK_NODE_FIELD(getLine, setLine, line, std::uint32_t)
-TAVIK_NODE_FIELD(getColumn, setColumn, column, std::uint32_t)
-TAVIK_NODE_FIELD(getMark, setMark, mark, std::uintptr_t)
+TAVIK_NODE_FIELD(getMark, setMark, mark, std::uint32_t)
 #undef TAVIK_NODE_FIELD
+
+#define TAVIK_PLACE_FIELD(getter, setter, field)                             \
+    std::uint32_t getter(const CdfgGraph& g, NodeId id) {                    \
+        const CdfgNode* node = liveNode(g, id);                              \
+        return node ? placeOf(g, *node).field : 0;                           \
+    }                                                                        \
+    int setter(CdfgGraph& g, NodeId id, std::uint32_t value) {               \
+        CdfgNode* node = liveNode(g, id);                                    \
+        if (!node) return -1;                                                \
+        placeOf(g, *node).field = value;                                     \
+        return 0;                                                            \
+    }
+
+TAVIK_PLACE_FIELD(getLine, setLine, line)
+TAVIK_PLACE_FIELD(getColumn, setColumn, column)
+#undef TAVIK_PLACE_FIELD
 
 std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id) {
     const CdfgNode* node = liveNode(g, id);
@@ -176,22 +196,24 @@ std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id) {
 
 const char* getFileName(const CdfgGraph& g, NodeId id) {
     const CdfgNode* node = liveNode(g, id);
-    if (!node || node->fileName == 0) return nullptr;
-    return g.fileNames[node->fileName - 1].c_str();
+    if (!node) return nullptr;
+    std::uint32_t fileName = placeOf(g, *node).fileName;
+    return fileName ? g.fileNames[fileName - 1].c_str() : nullptr;
+}
+
+std::uint32_t fileNameIndex(CdfgGraph& g, std::string_view text) {
+    auto found = g.fileNameIndex.find(text);
+    if (found != g.fileNameIndex.end()) return found->second;
+    g.fileNames.emplace_back(text);
+    std::uint32_t index = static_cast<std::uint32_t>(g.fileNames.size());
+    g.fileNameIndex.emplace(std::string_view(g.fileNames.back()), index);
+    return index;
 }
 
 int setFileName(CdfgGraph& g, NodeId id, std::string_view text) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
-    auto found = g.fileNameIndex.find(text);
-    if (found != g.fileNameIndex.end()) {
-        node->fileName = found->second;
-        return 0;
-    }
-    g.fileNames.emplace_back(text);
-    std::uint32_t index = static_cast<std::uint32_t>(g.fileNames.size());
-    g.fileNameIndex.emplace(std::string_view(g.fileNames.back()), index);
-    node->fileName = index;
+    placeOf(g, *node).fileName = fileNameIndex(g, text);
     return 0;
 }
 
@@ -199,7 +221,7 @@ int setFileName(CdfgGraph& g, NodeId id, const char* text) {
     if (text) return setFileName(g, id, std::string_view(text));
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
-    node->fileName = 0;
+    placeOf(g, *node).fileName = 0;
     return 0;
 }
 
@@ -305,7 +327,7 @@ void deleteNode(CdfgGraph& g, NodeId id) {
     if (!node) return;
     node->id = 0;
     node->attrCnt = 0;
-    node->fileName = 0;
+    placeOf(g, *node).fileName = 0;
 }
 
 void deleteNodeTree(CdfgGraph& g, NodeId id) {

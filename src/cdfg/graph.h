@@ -28,6 +28,9 @@ struct CdfgAttr {
     std::uint64_t bits = 0;
 };
 
+// The fields every walk reads, in 32 bytes: two nodes to a cache line. The
+// source position, needed only for messages and for writing, lives apart in
+// CdfgGraph::places.
 struct CdfgNode {
     NodeId id = 0;                // 0 once the node is deleted
     std::uint32_t kind = 0;
@@ -36,15 +39,20 @@ struct CdfgNode {
     NodeId jump = 0;
     std::uint32_t attrBegin = 0;  // first attribute in CdfgGraph::attrs
     std::uint32_t attrCnt = 0;
+    std::uint32_t mark = 0;       // scratch word of the checks; never written to a file
+};
+
+struct CdfgPlace {
     std::uint32_t fileName = 0;   // index + 1 into CdfgGraph::fileNames, 0 for none
     std::uint32_t line = 0;
     std::uint32_t column = 0;
-    std::uintptr_t mark = 0;      // scratch word of the checks; never written to a file
 };
 
 struct CdfgGraph {
     // The node list in creation order; deleted nodes stay with id 0.
     std::vector<CdfgNode, HugePageAllocator<CdfgNode>> nodes;
+    // The source position of each node, at the node's list position.
+    std::vector<CdfgPlace, HugePageAllocator<CdfgPlace>> places;
     // Attribute storage shared by all nodes: each node's attributes are one
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
@@ -93,12 +101,14 @@ const char* getFileName(const CdfgGraph& g, NodeId id);
 // Stores the text as the node's file name; nullptr removes it.
 int setFileName(CdfgGraph& g, NodeId id, const char* text);
 int setFileName(CdfgGraph& g, NodeId id, std::string_view text);
+// Index + 1 of the file name in CdfgGraph::fileNames, added when new.
+std::uint32_t fileNameIndex(CdfgGraph& g, std::string_view text);
 std::uint32_t getLine(const CdfgGraph& g, NodeId id);
 int setLine(CdfgGraph& g, NodeId id, std::uint32_t line);
 std::uint32_t getColumn(const CdfgGraph& g, NodeId id);
 int setColumn(CdfgGraph& g, NodeId id, std::uint32_t column);
-std::uintptr_t getMark(const CdfgGraph& g, NodeId id);
-int setMark(CdfgGraph& g, NodeId id, std::uintptr_t mark);
+std::uint32_t getMark(const CdfgGraph& g, NodeId id);
+int setMark(CdfgGraph& g, NodeId id, std::uint32_t mark);
 
 // Attribute getters read the first attribute with the identifier, whatever
 // its value kind; an absent attribute reads as 0.
@@ -142,3 +152,5 @@ void freeGraph(std::unique_ptr<CdfgGraph> g);
 // True when the attribute of a node of this kind only points at another node
 // instead of owning it.
 bool isCrossReference(std::uint32_t kind, std::uint32_t attr);
+
+static_assert(sizeof(CdfgNode) == 32, "two node records to a cache line");

@@ -145,7 +145,7 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
             setMark(g, n, structClonePairs.size());
             if (kind == CFG_DECLARE) {
                 NodeId original = getAttrInt(g, c, CfgDecl_STRUCTORGNODE);
-                std::uintptr_t pair = getMark(g, original);
+                std::uint32_t pair = getMark(g, original);
                 if (original && pair > 0 && pair <= structClonePairs.size() &&
                     structClonePairs[pair - 1].oldNode == original &&
                     structClonePairs[pair - 1].newNode != 0)
@@ -236,11 +236,9 @@ int appendToChain(CdfgGraph& g, NodeId chain, NodeId added) {
 
 void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from) {
     const CdfgNode* source = lookupNode(g, from);
-    CdfgNode* target = lookupNode(g, to);
+    const CdfgNode* target = lookupNode(g, to);
     if (!source || !target) return;
-    target->fileName = source->fileName;
-    target->line = source->line;
-    target->column = source->column;
+    g.places[target - g.nodes.data()] = g.places[source - g.nodes.data()];
 }
 
 NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode) {

@@ -99,6 +99,7 @@ void addReadAttr(CdfgGraph& g, CdfgNode& node, std::uint32_t attr, std::uint32_t
 void readRecords(ByteSource& in, CdfgGraph& g) {
     std::string text;
     CdfgNode ignored;  // takes the fields of a record whose node cannot be made
+    std::uint32_t lastFileName = 0;
     for (;;) {
         std::uint32_t id, kind, prev, next, jump, count;
         if (!in.readU32(id)) return;
@@ -149,17 +150,16 @@ void readRecords(ByteSource& in, CdfgGraph& g) {
         if (!in.readText(text)) return;
         if (!in.readU32(line) || !in.readU32(column)) return;
         if (!made) continue;
-        node = &g.nodes.back();
+        CdfgPlace& place = g.places.back();
         if (!text.empty()) {
             // Consecutive records nearly always name the same file.
-            if (node != &g.nodes.front() && g.nodes[g.nodes.size() - 2].fileName != 0 &&
-                g.fileNames[g.nodes[g.nodes.size() - 2].fileName - 1] == text)
-                node->fileName = g.nodes[g.nodes.size() - 2].fileName;
+            if (lastFileName != 0 && g.fileNames[lastFileName - 1] == text)
+                place.fileName = lastFileName;
             else
-                setFileName(g, id, std::string_view(text));
+                place.fileName = lastFileName = fileNameIndex(g, text);
         }
-        node->line = line;
-        node->column = column;
+        place.line = line;
+        place.column = column;
     }
 }
 
@@ -167,6 +167,7 @@ void readRecords(ByteSource& in, CdfgGraph& g) {
 // storage never moves while reading; untouched reserved pages cost nothing.
 void reserveFor(CdfgGraph& g, std::size_t bytes) {
     g.nodes.reserve(bytes / 34 + 1);
+    g.places.reserve(bytes / 34 + 1);
     g.attrs.reserve(bytes / 9 + 1);
 }
 

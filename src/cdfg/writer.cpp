@@ -42,7 +42,8 @@ const std::string* attrText(const CdfgGraph& g, const CdfgAttr& a) {
 
 void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     const CdfgAttr* attrs = g.attrs.data() + node.attrBegin;
-    const std::string* fileName = node.fileName ? &g.fileNames[node.fileName - 1] : nullptr;
+    const CdfgPlace& place = g.places[&node - g.nodes.data()];
+    const std::string* fileName = place.fileName ? &g.fileNames[place.fileName - 1] : nullptr;
     std::size_t size = 24 + 2 + textLength(fileName) + 8;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
         switch (attrs[i].valueKind) {
@@ -79,8 +80,8 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
         }
     }
     p = putText(p, fileName);
-    p = putU32(p, node.line);
-    putU32(p, node.column);
+    p = putU32(p, place.line);
+    putU32(p, place.column);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ void addEntry(CdfgGraph& g, NodeId declaration, NodeId owner) {
     entry->owner = owner;
     entry->next = declList;
     declList = entry;
-    setMark(g, declaration, reinterpret_cast<std::uintptr_t>(entry));
+    setMark(g, declaration, 1);  // collected
 }
 
 void collectMembers(CdfgGraph& g, NodeId structNode, NodeId owner, int depth) {

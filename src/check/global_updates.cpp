@@ -28,7 +28,7 @@ WalkBudget budget;
 
 // A declaration's mark holds the index of its record plus one.
 GlobalUseRecord* recordOf(const CdfgGraph& g, UseRecords& records, NodeId declaration) {
-    std::uintptr_t mark = getMark(g, declaration);
+    std::uint32_t mark = getMark(g, declaration);
     if (mark == 0 || mark > records.size()) return nullptr;
     GlobalUseRecord& record = records[mark - 1];
     return record.declaration == declaration ? &record : nullptr;

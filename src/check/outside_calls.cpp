@@ -18,7 +18,7 @@ using CallRecords = std::vector<FunctionCallRecord>;
 
 // A function's mark holds the index of its record plus one.
 FunctionCallRecord* recordOf(CdfgGraph& g, CallRecords& records, NodeId function) {
-    std::uintptr_t mark = getMark(g, function);
+    std::uint32_t mark = getMark(g, function);
     if (mark == 0 || mark > records.size()) return nullptr;
     FunctionCallRecord& record = records[mark - 1];
     return record.function == function ? &record : nullptr;

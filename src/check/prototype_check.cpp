@@ -38,7 +38,7 @@ DeclList FileScopeDecls;
 // Prototypes declared inside the body of the function being walked.
 DeclList LocalDecls;
 
-constexpr std::uintptr_t kVisited = 1;
+constexpr std::uint32_t kVisited = 1;
 
 const char* fileOf(const CdfgGraph& g, NodeId node) { return orEmpty(getFileName(g, node)); }
 int lineOf(const CdfgGraph& g, NodeId node) { return static_cast<int>(getLine(g, node)); }

@@ -66,8 +66,8 @@ TEST(CdfgRecords, AgreesWithTheGraphReader) {
             EXPECT_EQ(n.prev, r.prev);
             EXPECT_EQ(n.next, r.next);
             EXPECT_EQ(n.jump, r.jump);
-            EXPECT_EQ(n.line, r.line);
-            EXPECT_EQ(n.column, r.column);
+            EXPECT_EQ(g->places[i].line, r.line);
+            EXPECT_EQ(g->places[i].column, r.column);
         }
     }
 }
