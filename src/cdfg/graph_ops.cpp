@@ -57,36 +57,48 @@ std::size_t stepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }
 
 NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map);
 
+// Copies the attributes of `from` to `to`, a node just made (it has none),
+// copying owned chains on the way. The values are gathered first and stored
+// as one run at the end: copying a chain adds nodes and attributes in
+// between, and storing them one by one would move the run each time.
 void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
-    std::uint32_t fromKind = getKind(g, from);
-    std::uint32_t count = getAttrCount(g, from);
-    for (std::uint32_t n = 1; n <= count; ++n) {
-        const CdfgAttr* a = getAttrAt(g, from, n);
-        if (!a || a->id == 0 || a->valueKind < ATTR_CHAR || a->valueKind > ATTR_NODE) continue;
-        std::uint32_t attr = a->id;
-        std::uint32_t valueKind = a->valueKind;
-        std::uint64_t bits = a->bits;
-        if (valueKind == ATTR_STRING) {
-            if (bits == 0) continue;
-            std::string text = g.texts[bits - 1];  // a copy: the text store may grow
-            setAttrString(g, to, attr, std::string_view(text));
+    const CdfgNode* source = lookupNode(g, from);
+    if (!source || !lookupNode(g, to)) return;
+    const std::uint32_t fromKind = source->kind;
+    const std::uint32_t begin = source->attrBegin;
+    const std::uint32_t count = source->attrCnt;
+    std::vector<CdfgAttr> values;
+    values.reserve(count);
+    for (std::uint32_t n = 0; n < count; ++n) {
+        const CdfgAttr a = g.attrs[begin + n];  // a copy: the storage may grow below
+        if (a.id == 0 || a.valueKind < ATTR_CHAR || a.valueKind > ATTR_NODE) continue;
+        if (a.valueKind == ATTR_STRING) {
+            if (a.bits == 0) continue;
+            // A deque keeps its elements in place as it grows, so the source
+            // text stays valid while it is copied.
+            g.texts.push_back(g.texts[a.bits - 1]);
+            values.push_back({a.id, ATTR_STRING, g.texts.size()});
             continue;
         }
-        if (valueKind != ATTR_NODE) {
-            setAttrRaw(g, to, attr, valueKind, bits);
+        if (a.valueKind != ATTR_NODE) {
+            values.push_back(a);
             continue;
         }
-        NodeId target = static_cast<NodeId>(bits);
+        NodeId target = static_cast<NodeId>(a.bits);
         if (target == 0) continue;
-        if (isSharedReference(fromKind, attr)) {
-            setAttrNode(g, to, attr, target);
+        if (isSharedReference(fromKind, a.id)) {
+            values.push_back(a);
             continue;
         }
         NodeId copy = copyChain(g, target, map);
-        setAttrNode(g, to, attr, copy);
+        values.push_back({a.id, ATTR_NODE, copy});
         if (!isAssignEdge(getKind(g, target)) && fromKind != DFG_MANAGE_OPERATION)
             setPrevId(g, copy, to);
     }
+    CdfgNode* target = lookupNode(g, to);
+    target->attrBegin = static_cast<std::uint32_t>(g.attrs.size());
+    g.attrs.insert(g.attrs.end(), values.begin(), values.end());
+    target->attrCnt = static_cast<std::uint32_t>(values.size());
 }
 
 NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
