@@ -80,9 +80,9 @@ TEST(CallWalk, CorruptGraphsEndTheWalks) {
             case 3: {  // an assignment edge whose sides lead back to it
                 NodeId x = b.local(g, "x", Type::Int());
                 NodeId edge = b.assign(b.out(x), b.cast(Type::Int(), b.lit("1")));
-                NodeId spec = getNextId(b.graph(), edge);
-                setNextId(b.graph(), getNextId(b.graph(), spec), edge);
-                setPrevId(b.graph(), edge, spec);
+                NodeId specNode = getNextId(b.graph(), edge);
+                setNextId(b.graph(), getNextId(b.graph(), specNode), edge);
+                setPrevId(b.graph(), edge, specNode);
                 b.body(g, {b.stmt(edge)});
                 break;
             }

@@ -167,11 +167,11 @@ int checkEntry(CdfgGraph& g, const DeclEntry& entry) {
         result = -1;
     }
 
-    NodeId spec = getAttrInt(g, d, CfgDecl_SPEC);
-    std::int64_t specPointers = spec ? getAttrSigned(g, spec, DfgSpec_POINTERCNT) : 0;
+    NodeId specNode = getAttrInt(g, d, CfgDecl_SPEC);
+    std::int64_t specPointers = specNode ? getAttrSigned(g, specNode, DfgSpec_POINTERCNT) : 0;
     std::int64_t pointers = getAttrSigned(g, d, CfgDecl_POINTERCNT);
     std::int64_t dims = getAttrSigned(g, d, CfgDecl_DIMCNT);
-    if ((spec && pointers != 0 && dims != 0) || (specPointers != 0 && (pointers != 0 || dims != 0))) {
+    if ((specNode && pointers != 0 && dims != 0) || (specPointers != 0 && (pointers != 0 || dims != 0))) {
         reportAt(g, d, 527, name.c_str());
         result = -1;
     }

@@ -204,9 +204,9 @@ TEST_F(DeclarationChecks, TypesAndShapesOfDeclarations) {
         {"int v : 3", Type::Int(), -1, true, e540(3, "v")},
         {"int (*v)[4]", Type::Int().ptr().array({4}), 0, false, e527(3, "v")},
         {"int (*v)", Type::Int().ptr(), 0, false, ""},
-        {"spec* with array", Type::Int().array({4}), 1, false, e527(3, "v")},
-        {"spec* with pointer", Type::Int().ptr(), 1, false, e527(3, "v")},
-        {"spec* alone", Type::Int(), 1, false, ""},
+        {"specNode* with array", Type::Int().array({4}), 1, false, e527(3, "v")},
+        {"specNode* with pointer", Type::Int().ptr(), 1, false, e527(3, "v")},
+        {"specNode* alone", Type::Int(), 1, false, ""},
         {"long double ***v : 1", Type::LongDouble().ptr(3), -1, true,
          e525(3, "v") + e529(3, "v") + e540(3, "v")},
     };
@@ -216,9 +216,9 @@ TEST_F(DeclarationChecks, TypesAndShapesOfDeclarations) {
         NodeId f = b.at(1).function("f");
         NodeId d = b.at(3).local(f, "v", c.type);
         if (c.specPointers >= 0) {
-            NodeId spec = b.make(DFG_SPEC);
-            setAttrInt(b.graph(), spec, DfgSpec_POINTERCNT, static_cast<std::uint32_t>(c.specPointers));
-            b.own(d, CfgDecl_SPEC, spec);
+            NodeId specNode = b.make(DFG_SPEC);
+            setAttrInt(b.graph(), specNode, DfgSpec_POINTERCNT, static_cast<std::uint32_t>(c.specPointers));
+            b.own(d, CfgDecl_SPEC, specNode);
         }
         if (c.bitField) b.own(d, CfgDecl_BITEXP, b.lit("3"));
         EXPECT_EQ(run(b.graph(), {b.var(d)}), c.expected) << c.what;

@@ -200,9 +200,9 @@ void writeDeclarationProgram(const std::string& path) {
     NodeId pp = b.at(22).local(work, "pp", Type::Int().ptr(2));
     NodeId p3 = b.at(23).local(work, "p3", Type::Int().ptr(3));
     NodeId pa = b.at(24).local(work, "pa", Type::Int().ptr().array({4}));
-    NodeId spec = b.make(DFG_SPEC);
-    setAttrInt(b.graph(), spec, DfgSpec_POINTERCNT, 1);
-    b.own(pa, CfgDecl_SPEC, spec);
+    NodeId specNode = b.make(DFG_SPEC);
+    setAttrInt(b.graph(), specNode, DfgSpec_POINTERCNT, 1);
+    b.own(pa, CfgDecl_SPEC, specNode);
     NodeId ld = b.at(25).local(work, "ld", Type::LongDouble());
     b.at(26).local(work, "buf", Type::Char().array({16385}));
     b.at(27).local(work, "small", Type::Char().array({200}));
