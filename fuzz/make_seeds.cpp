@@ -102,6 +102,48 @@ std::string prefixedModules() {
     return b.bytes();
 }
 
+// Declarations the declaration checks and the type evaluation look into:
+// nested structures, a structure with a pointer member, arrays sized by
+// expressions, a large local array, typedefs, enumerations, initializers,
+// and calls whose arguments differ in type from the prototypes.
+std::string declarationsAndTypes() {
+    GraphBuilder b;
+    b.file("d.c");
+    NodeId inner = b.at(1).structDef("inner", {{"a", Type::Short().array({4})}, {"b", Type::Double()}});
+    NodeId outer = b.at(2).structDef("outer", {{"in", Type::Struct(inner)}, {"p", Type::Int().ptr()},
+                                               {"n", Type::LongLong().unsignedType()}});
+    b.at(3).typedefDef("real", Type::Float());
+    NodeId table = b.at(4).global("table", Type::Int().array({0, 3}));
+    b.dimExpr(table, 0, b.op(CALC_Add, b.op(CALC_Mul, b.lit("2"), b.lit("8")), b.lit("1")));
+    NodeId limit = b.at(5).global("limit", Type::Long());
+    b.init(limit, b.op(CALC_LeftShift, b.lit("1"), b.op(CALC_Div, b.lit("40"), b.lit("-3"))));
+    b.at(6).proto("take", Type::Double(), {Type::Float(), Type::Int().ptr(), Type::Char()});
+    NodeId take = b.at(7).function("take", Type::Double());
+    NodeId tf = b.param(take, "f", Type::Float());
+    b.param(take, "ip", Type::Int().ptr());
+    b.param(take, "c", Type::Char());
+    b.body(take, {b.ret(b.cast(Type::Double(), b.var(tf)))});
+    NodeId main = b.at(10).function("main");
+    b.param(main, "argc", Type::Int());
+    b.param(main, "argv", Type::Char().ptr().array({0}));
+    NodeId o = b.local(main, "o", Type::Struct(outer));
+    NodeId big = b.local(main, "big", Type::Double().array({4096, 8}));
+    NodeId q = b.local(main, "q", Type::Int().ptr(2));
+    NodeId d = b.local(main, "d", Type::Double());
+    NodeId u = b.local(main, "u", Type::Char().unsignedType());
+    b.init(u, b.lit("'x'"));
+    b.directiveOnDecl(big, "int S 8 i");
+    b.body(main, {
+        b.at(11).stmt(b.assign(b.out(d), b.call(take, {b.index(b.var(big), {b.lit("1"), b.var(u)}),
+                                                      b.addressOf(b.var(table)), b.str("\"s\"")}, {"module"}))),
+        b.at(12).stmt(b.assign(b.member(b.out(o), b.out(b.memberDecl(o, "n"))),
+                               b.op(CALC_LogCond, b.var(d), b.deref(b.var(q), 2), b.enumConst("RED")))),
+        b.at(13).stmt(b.assign(b.out(q), b.cast(Type::Int().ptr(2), b.addressOf(b.var(o))))),
+        b.at(14).stmt(b.assign(b.enumVar("color", true), b.paren(b.op(CALC_Minus, b.var(limit))))),
+        b.at(15).ret(b.lit("0"))});
+    return b.bytes();
+}
+
 void write(const std::filesystem::path& path, const std::string& bytes) {
     fuzz::writeFile(path.string(), bytes);
 }
@@ -121,6 +163,7 @@ int main(int argc, char** argv) {
     write(dir / "checker" / "small.cdfg", smallProgram());
     write(dir / "checker" / "findings.cdfg", programWithFindings());
     write(dir / "checker" / "prefixes.cdfg", prefixedModules());
+    write(dir / "checker" / "declarations.cdfg", declarationsAndTypes());
 
     write(dir / "constraint" / "all.ctf", fuzz::fixedConstraintText());
     write(dir / "constraint" / "continued.ctf",

@@ -175,21 +175,21 @@ void reserveFor(CdfgGraph& g, std::size_t bytes) {
 
 std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     if (!path) return nullptr;
-    std::FILE* file = std::fopen(path, "rb");
+    // Closed however the read ends (a memory failure of the in-process run unwinds).
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
     if (!file) return nullptr;
     std::unique_ptr<CdfgGraph> g = newGraph();
     std::size_t fileSize = 0;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        long size = std::ftell(file.get());
         if (size > 0) {
             fileSize = static_cast<std::size_t>(size);
             reserveFor(*g, fileSize);
         }
-        std::rewind(file);
+        std::rewind(file.get());
     }
-    ByteSource in(file, fileSize);
+    ByteSource in(file.get(), fileSize);
     readRecords(in, *g);
-    std::fclose(file);
     return g;
 }
 

@@ -1,6 +1,7 @@
 #include "cdfg/writer.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -111,6 +112,30 @@ bool writeRecords(const CdfgGraph& g, std::FILE* file) {
     return std::fflush(file) == 0 && ok;
 }
 
+// The temporary file while it is written. A memory failure ends the run at
+// once (the process exits, or the in-process run unwinds); either way the
+// half-written file goes with it.
+std::string pendingTemporary;
+
+void removePendingTemporary() {
+    if (!pendingTemporary.empty()) std::remove(pendingTemporary.c_str());
+    pendingTemporary.clear();
+}
+
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& path) {
+        static const bool registered = std::atexit(removePendingTemporary) == 0;
+        (void)registered;
+        pendingTemporary = path;
+    }
+    ~TemporaryFile() { removePendingTemporary(); }
+    // The file has been renamed over the target: nothing to remove.
+    void keep() { pendingTemporary.clear(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+};
+
 std::string temporaryNameBeside(const std::filesystem::path& target) {
     std::random_device random;
     char suffix[32];
@@ -132,10 +157,11 @@ int writeCdfg(const CdfgGraph* g, const char* path) {
         if (!error) target = resolved;
     }
     std::string temporary = temporaryNameBeside(target);
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temporary.c_str(), "wbx"), &std::fclose);
     if (!file) return -1;
-    bool ok = writeRecords(*g, file);
-    ok = (std::fclose(file) == 0) && ok;
+    TemporaryFile pending(temporary);
+    bool ok = writeRecords(*g, file.get());
+    ok = (std::fclose(file.release()) == 0) && ok;
     if (ok) {
         fs::file_status status = fs::status(target, error);
         if (!error && fs::exists(status))
@@ -144,6 +170,6 @@ int writeCdfg(const CdfgGraph* g, const char* path) {
         fs::rename(temporary, target, error);
         ok = !error;
     }
-    if (!ok) std::remove(temporary.c_str());
+    if (ok) pending.keep();
     return ok ? 0 : -1;
 }

@@ -238,7 +238,9 @@ const KeywordRow* optionTable() { return kOptionTable; }
 const KeywordRow* directiveTable() { return kDirectiveTable; }
 
 int readConstraintFile(const char* path) {
-    std::FILE* file = path != nullptr ? std::fopen(path, "r") : nullptr;
+    // Closed however the read ends (a memory failure of the in-process run unwinds).
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(path != nullptr ? std::fopen(path, "r") : nullptr,
+                                                         &std::fclose);
     if (file == nullptr) {
         printMessage(MSG_FREE_FORM, "Error:constarint:Cat't open '%s'\n", orEmpty(path));
         return -1;
@@ -248,7 +250,7 @@ int readConstraintFile(const char* path) {
     currentTable = sectionTable();
 
     // Heap-held: the chunk source carries a large read buffer.
-    auto source = std::make_unique<ChunkSource>(file);
+    auto source = std::make_unique<ChunkSource>(file.get());
     LineBuffer line;
     int result = 0;
     for (;;) {
@@ -272,6 +274,5 @@ int readConstraintFile(const char* path) {
             break;
         }
     }
-    std::fclose(file);
     return result;
 }

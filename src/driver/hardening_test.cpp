@@ -4,6 +4,7 @@
 // fail still ends quickly.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,18 @@
 #include "util/large_stack.h"
 
 namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
 
 namespace fs = std::filesystem;
 using tb::GraphBuilder;
@@ -344,6 +357,53 @@ TEST_F(Hardening, RunningOutOfNodeIdsEndsTheRun) {
     Outcome next = runInProcess({cdfg, inf});
     EXPECT_EQ(next.status, expected.status);
     EXPECT_EQ(next.out, expected.out);
+}
+
+// Memory running out inside the in-process run prints message 451 and ends
+// the run with status 1; the process goes on.
+TEST_F(Hardening, MemoryFailureEndsOnlyTheInProcessRun) {
+    if (kSanitized) GTEST_SKIP() << "the sanitizer allocator reserves more address space than the limit leaves";
+    // Reading 24 MiB of records reserves room for them all at once.
+    const std::string cdfg = path("big.cdfg");
+    spit(cdfg, std::string(24 << 20, '\0'));
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::fflush(stdout);
+    pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        std::string out;
+        // The address space the process has now, and 16 MiB more.
+        long pages = 0;
+        if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+            std::fclose(statm);
+        }
+        rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (16 << 20);
+        rlimit r{limit, limit};
+        setrlimit(RLIMIT_AS, &r);
+        setMessageCapture(&out);
+        std::vector<std::string> args = {"tavikChk", cdfg, path("big.inf")};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int status = runChecker(3, argv.data());
+        setMessageCapture(nullptr);
+        std::string report = std::to_string(status) + "|" + out;
+        if (write(ends[1], report.data(), report.size()) < 0) _exit(2);
+        _exit(42);  // the run came back
+    }
+    close(ends[1]);
+    std::string report;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(ends[0], buffer, sizeof buffer)) > 0) report.append(buffer, static_cast<std::size_t>(got));
+    close(ends[0]);
+    int wstatus = 0;
+    waitpid(child, &wstatus, 0);
+    ASSERT_TRUE(WIFEXITED(wstatus));
+    EXPECT_EQ(WEXITSTATUS(wstatus), 42);
+    EXPECT_EQ(report, "1|E451:Error:::Reservation of a memory went wrong.\n\n1 error(s), 0 warning(s).\n");
 }
 
 // ---------------------------------------------------------------------------
