@@ -178,6 +178,40 @@ TEST(GraphOps, CopySharesCrossReferencesAndDropsEmptyValues) {
     EXPECT_STREQ(getAttrString(b.graph(), c, CfgDecl_NAME), "v");
 }
 
+// Owned chains are copied in the middle of a node's attributes; the copy
+// still lists them in the source's order with the same kinds and values.
+TEST(GraphOps, CopyKeepsEveryAttributeInOrder) {
+    GraphBuilder b;
+    b.file("a.c");
+    CdfgGraph& g = b.graph();
+    NodeId d = b.decl("v", Type::Int());
+    setAttrNode(g, d, CfgDecl_INIT, b.op(CALC_Add, b.lit("1"), b.lit("2")));
+    setAttrLongLong(g, d, CfgDecl_BITMSB, -5);
+    setAttrDouble(g, d, CfgDecl_VALUE, 2.5);
+    setAttrChar(g, d, CfgDecl_QUALITI, -1);
+    setAttrString(g, d, CfgDecl_TYPESTR, std::string_view("int\0x", 5));
+    NodeId c = copySubtree(g, d);
+    ASSERT_NE(c, 0u);
+    ASSERT_EQ(getAttrCount(g, c), getAttrCount(g, d));
+    for (std::uint32_t n = 1; n <= getAttrCount(g, d); ++n) {
+        SCOPED_TRACE(n);
+        const CdfgAttr* from = getAttrAt(g, d, n);
+        const CdfgAttr* to = getAttrAt(g, c, n);
+        ASSERT_EQ(to->id, from->id);
+        ASSERT_EQ(to->valueKind, from->valueKind);
+        if (from->valueKind == ATTR_STRING)
+            EXPECT_EQ(*getAttrText(g, c, to->id), *getAttrText(g, d, from->id));
+        else if (from->id == CfgDecl_INIT)
+            EXPECT_NE(to->bits, from->bits);  // a copy of the expression
+        else
+            EXPECT_EQ(to->bits, from->bits);
+    }
+    NodeId expression = getAttrInt(g, c, CfgDecl_INIT);
+    EXPECT_EQ(getKind(g, expression), DFG_OPERATION);
+    EXPECT_EQ(getPrevId(g, expression), c);
+    EXPECT_NE(getAttrInt(g, expression, DfgOpe_LEFT), getAttrInt(g, getAttrInt(g, d, CfgDecl_INIT), DfgOpe_LEFT));
+}
+
 TEST(GraphOps, StructureCloneRedirectsDeclarationsToTheCopiedStructure) {
     GraphBuilder b;
     b.file("a.c");
