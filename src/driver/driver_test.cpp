@@ -24,6 +24,7 @@
 #include "report/messages.h"
 #include "support/binary_run.h"
 #include "support/graph_builder.h"
+#include "support/sanitizer.h"
 #include "util/memory.h"
 
 namespace {
@@ -37,17 +38,6 @@ using tb::runTool;
 using tb::startBanner;
 using tb::totals;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 const std::string kUsage =
     "usage : tavikChk [option's] <cdfg name> <inf name>\n"
@@ -231,7 +221,7 @@ TEST_F(ParseArgumentsTest, CloseRunPrintsTotalsAndChoosesTheStatus) {
 }
 
 TEST(MemoryFailure, AllocationWrapperAndOperatorNewPrint451AndExitOne) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer allocator aborts on impossible requests";
+    if (tb::kAddressSanitizer) GTEST_SKIP() << "the sanitizer allocator aborts on impossible requests";
     auto prepared = [](const std::function<void()>& failingCall) {
         return runInChild([&] {
             setMessageCapture(nullptr);

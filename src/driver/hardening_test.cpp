@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,22 +23,13 @@
 #include "driver/run.h"
 #include "fuzz_support.h"
 #include "report/messages.h"
+#include "support/binary_run.h"
 #include "support/graph_builder.h"
+#include "support/sanitizer.h"
 #include "util/large_stack.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 namespace fs = std::filesystem;
 using tb::GraphBuilder;
@@ -60,16 +50,8 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 // The program in a child process; fileLimitKiB > 0 runs it under ulimit -f.
 Outcome runTool(const std::vector<std::string>& args, int fileLimitKiB = 0) {
-    Outcome result;
-    int ends[2];
-    if (pipe(ends) != 0) return result;
-    std::fflush(stdout);
     auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) {
-        close(ends[0]);
-        dup2(ends[1], 1);
-        close(ends[1]);
+    tb::Outcome child = tb::runInChild([&] {
         std::vector<std::string> all = {"/bin/bash", "-c",
                                         fileLimitKiB > 0 ? "ulimit -f " + std::to_string(fileLimitKiB) +
                                                                "; exec \"$0\" \"$@\""
@@ -81,17 +63,8 @@ Outcome runTool(const std::vector<std::string>& args, int fileLimitKiB = 0) {
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
-    }
-    close(ends[1]);
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(ends[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(got));
-    close(ends[0]);
-    int wstatus = 0;
-    waitpid(child, &wstatus, 0);
-    result.seconds = secondsSince(start);
-    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
-    return result;
+    });
+    return {child.status, std::move(child.out), secondsSince(start)};
 }
 
 // The in-process run on a large stack; the status as the shell would see it.
@@ -362,16 +335,11 @@ TEST_F(Hardening, RunningOutOfNodeIdsEndsTheRun) {
 // Memory running out inside the in-process run prints message 451 and ends
 // the run with status 1; the process goes on.
 TEST_F(Hardening, MemoryFailureEndsOnlyTheInProcessRun) {
-    if (kSanitized) GTEST_SKIP() << "the sanitizer allocator reserves more address space than the limit leaves";
+    if (tb::kAddressSanitizer) GTEST_SKIP() << "the sanitizer allocator reserves more address space than the limit leaves";
     // Reading 24 MiB of records reserves room for them all at once.
     const std::string cdfg = path("big.cdfg");
     spit(cdfg, std::string(24 << 20, '\0'));
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    std::fflush(stdout);
-    pid_t child = fork();
-    if (child == 0) {
-        close(ends[0]);
+    tb::Outcome child = tb::runInChild([&] {
         std::string out;
         // The address space the process has now, and 16 MiB more.
         long pages = 0;
@@ -390,20 +358,11 @@ TEST_F(Hardening, MemoryFailureEndsOnlyTheInProcessRun) {
         int status = runChecker(3, argv.data());
         setMessageCapture(nullptr);
         std::string report = std::to_string(status) + "|" + out;
-        if (write(ends[1], report.data(), report.size()) < 0) _exit(2);
+        if (write(1, report.data(), report.size()) < 0) _exit(2);
         _exit(42);  // the run came back
-    }
-    close(ends[1]);
-    std::string report;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(ends[0], buffer, sizeof buffer)) > 0) report.append(buffer, static_cast<std::size_t>(got));
-    close(ends[0]);
-    int wstatus = 0;
-    waitpid(child, &wstatus, 0);
-    ASSERT_TRUE(WIFEXITED(wstatus));
-    EXPECT_EQ(WEXITSTATUS(wstatus), 42);
-    EXPECT_EQ(report, "1|E451:Error:::Reservation of a memory went wrong.\n\n1 error(s), 0 warning(s).\n");
+    });
+    EXPECT_EQ(child.status, 42);
+    EXPECT_EQ(child.out, "1|E451:Error:::Reservation of a memory went wrong.\n\n1 error(s), 0 warning(s).\n");
 }
 
 // ---------------------------------------------------------------------------

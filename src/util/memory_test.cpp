@@ -6,20 +6,10 @@
 #include <cstring>
 
 #include "report/messages.h"
+#include "support/sanitizer.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAllocatorAbortsOnHugeRequests = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAllocatorAbortsOnHugeRequests = true;
-#else
-constexpr bool kAllocatorAbortsOnHugeRequests = false;
-#endif
-#else
-constexpr bool kAllocatorAbortsOnHugeRequests = false;
-#endif
 
 // A request no allocator can satisfy.
 constexpr std::size_t kHuge = SIZE_MAX - 4096;
@@ -78,7 +68,7 @@ TEST_F(MemoryTest, DuplicateStringCopiesAndNullIsNoFailure) {
 }
 
 TEST_F(MemoryTest, FailureCallsTheRegisteredRoutineAndReturnsNull) {
-    if (kAllocatorAbortsOnHugeRequests) GTEST_SKIP() << "the sanitizer allocator aborts instead";
+    if (tb::kAddressSanitizer) GTEST_SKIP() << "the sanitizer allocator aborts instead";
     EXPECT_EQ(allocZeroed(kHuge), nullptr);
     EXPECT_EQ(failures, 1);
 

@@ -1,0 +1,19 @@
+// Whether the tests are built with AddressSanitizer, whose allocator answers
+// impossible requests and address-space limits differently.
+#pragma once
+
+namespace tb {
+
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
+}  // namespace tb
