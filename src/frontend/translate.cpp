@@ -1239,15 +1239,33 @@ private:
 
     // Implicit conversions are not written in the source: the graph does not
     // show them.
+    // So is the wrapper that clang's error recovery puts around a reference
+    // to a declaration it refused (an array without a size).
     CXCursor skipImplicit(CXCursor c) {
         for (int guard = 0; guard < 64; ++guard) {
             if (clang_getCursorKind(c) != CXCursor_UnexposedExpr) return c;
-            if (clang_getCursorType(c).kind == CXType_Dependent) return c;
             std::vector<CXCursor> kids = childrenOf(c);
             if (kids.size() != 1 || !clang_isExpression(clang_getCursorKind(kids[0]))) return c;
+            if (clang_getCursorType(c).kind == CXType_Dependent && !recoveredReference(kids[0]))
+                return c;
             c = kids[0];
         }
         return c;
+    }
+
+    bool recoveredReference(CXCursor c) {
+        for (int guard = 0; guard < 64; ++guard) {
+            CXCursorKind k = clang_getCursorKind(c);
+            if (k == CXCursor_DeclRefExpr) {
+                CXCursorKind target = clang_getCursorKind(clang_getCursorReferenced(c));
+                return target == CXCursor_VarDecl || target == CXCursor_ParmDecl;
+            }
+            if (k != CXCursor_UnexposedExpr) return false;
+            std::vector<CXCursor> kids = childrenOf(c);
+            if (kids.size() != 1) return false;
+            c = kids[0];
+        }
+        return false;
     }
 
     CXCursor skipImplicitAndParens(CXCursor c) {
@@ -1276,9 +1294,9 @@ private:
         CXCursorKind kind = clang_getCursorKind(c);
         switch (kind) {
             case CXCursor_UnexposedExpr: {
-                if (clang_getCursorType(c).kind == CXType_Dependent) return recovered(c);
                 CXCursor inner = skipImplicit(c);
                 if (!clang_equalCursors(inner, c)) return expr(inner);
+                if (clang_getCursorType(c).kind == CXType_Dependent) return recovered(c);
                 std::vector<CXCursor> kids = childrenOf(c);
                 if (kids.empty()) return constant(startOf(c), 0);  // an implied zero
                 unsupported(c, "this expression");
@@ -1627,10 +1645,12 @@ private:
                 if (kids.size() != 2) return {};
                 CXCursor base = kids[0];
                 CXCursor index = kids[1];
-                CXTypeKind baseKind = clang_getCanonicalType(clang_getCursorType(base)).kind;
-                if (baseKind != CXType_Pointer && baseKind != CXType_ConstantArray &&
-                    baseKind != CXType_IncompleteArray && baseKind != CXType_VariableArray)
-                    std::swap(base, index);  // i[a]
+                auto indexable = [](CXCursor e) {
+                    CXTypeKind k = clang_getCanonicalType(clang_getCursorType(e)).kind;
+                    return k == CXType_Pointer || k == CXType_ConstantArray ||
+                           k == CXType_IncompleteArray || k == CXType_VariableArray;
+                };
+                if (!indexable(base) && indexable(index)) std::swap(base, index);  // i[a]
                 Access a = accessChain(base, written, depth + 1);
                 if (!a.ok) a = postfix(base);
                 auto attrs = accessAttrsOf(getKind(g_, a.last));

@@ -1,5 +1,6 @@
 #include "support/binary_run.h"
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +54,61 @@ Outcome runTool(const std::vector<std::string>& args) {
         execv(program.c_str(), argv.data());
         _exit(127);
     });
+}
+
+Run runBinary(const std::string& program, const std::vector<std::string>& args,
+              const std::string& directory) {
+    Run result;
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe(outPipe) != 0) return result;
+    if (pipe(errPipe) != 0) {
+        close(outPipe[0]);
+        close(outPipe[1]);
+        return result;
+    }
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    std::string name = program;
+    argv.push_back(name.data());
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        close(outPipe[0]);
+        close(outPipe[1]);
+        close(errPipe[0]);
+        close(errPipe[1]);
+        if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    while (open > 0 && poll(fds, 2, -1) > 0) {
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            char buffer[4096];
+            ssize_t got = read(fds[k].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[k]->append(buffer, static_cast<std::size_t>(got));
+            } else {
+                close(fds[k].fd);
+                fds[k].fd = -1;
+                --open;
+            }
+        }
+    }
+    int wstatus = 0;
+    waitpid(child, &wstatus, 0);
+    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    return result;
 }
 
 std::string maskClock(const std::string& text, std::string* year) {

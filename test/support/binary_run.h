@@ -18,6 +18,16 @@ Outcome runInChild(const std::function<void()>& body);
 // Runs the checker binary with the arguments.
 Outcome runTool(const std::vector<std::string>& args);
 
+// A program's exit status and both output streams.
+struct Run {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+// Runs the program with the arguments in the directory (when given).
+Run runBinary(const std::string& program, const std::vector<std::string>& args,
+              const std::string& directory = "");
+
 // Replaces every calendar time such as "Sun Dec  6 05:46:10 2026" by "<time>";
 // year receives the year of the last one.
 std::string maskClock(const std::string& text, std::string* year = nullptr);
