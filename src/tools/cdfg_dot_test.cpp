@@ -107,7 +107,7 @@ TEST(CdfgDot, GraphvizAcceptsThePictures) {
     std::vector<std::pair<std::string, std::string>> pictures;
     const std::string main = "main";
     for (const auto& [name, bytes] : tooltest::exampleFiles())
-        pictures.emplace_back(name, dotOf(bytes, name == "fir.txt" ? &main : nullptr, true));
+        pictures.emplace_back(name, dotOf(bytes, name == "fir.cdfg" ? &main : nullptr, true));
     std::mt19937 rng(5);
     pictures.emplace_back("random", dotOf(tooltest::randomGraphBytes(rng), nullptr, true));
     pictures.emplace_back("program", dotOf(assemble(kProgram), nullptr, true));

@@ -1,59 +1,58 @@
-// The example programs mean what their comments say: the checker accepts
-// the fixed-point candidates and reports each unsupported construct.
+// The bundled examples through the whole chain, as the README runs them:
+// c2cdfg, then tavikChk. The outputs are the ones the README shows.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <string>
 
-#include <cstdlib>
-#include <filesystem>
-#include <map>
-
-#include "tools/tool_test_support.h"
+#include "support/binary_run.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct CheckerRun {
-    int status;
+struct Example {
+    const char* name;
     std::string out;
+    int status;
     std::string inf;
 };
 
-CheckerRun checkExample(const std::string& name, const std::string& bytes) {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("examples_test_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string cdfg = (dir / (name + ".cdfg")).string();
-    const std::string inf = (dir / (name + ".inf")).string();
-    const std::string out = (dir / "out.txt").string();
-    EXPECT_TRUE(writeWholeFile(cdfg, bytes));
-    const int status = std::system((std::string(TAVIK_BINARY) + " " + cdfg + " " + inf + " > " + out).c_str());
-    CheckerRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, {}, {}};
-    readWholeFile(out, run.out);
-    readWholeFile(inf, run.inf);
-    fs::remove_all(dir);
-    return run;
-}
-
-TEST(Examples, TheCheckerReadsThemAsTheirCommentsSay) {
-    std::map<std::string, std::string> examples;
-    for (const auto& [name, bytes] : tooltest::exampleFiles()) examples[name] = bytes;
-    ASSERT_TRUE(examples.count("hello.txt") && examples.count("fir.txt") && examples.count("unsupported.txt"));
-
-    for (const char* name : {"hello.txt", "fir.txt"}) {
-        const CheckerRun run = checkExample(name, examples[name]);
-        EXPECT_EQ(run.status, 0) << name << '\n' << run.out;
-        EXPECT_NE(run.inf.find("fixedP S 16:8"), std::string::npos) << name << '\n' << run.inf;
+TEST(Examples, ThroughTheChainAsTheReadmeShows) {
+    const std::string kHeader = "%%\n+-+-+module(s)+-+-+\n";
+    const Example examples[] = {
+        {"hello", "", 0,
+         kHeader + " >> `scale()'\n ...and 0 submodule(s).\n\n%%\n"
+                   "scale,examples/hello.c,\"\"%x,\"fixedP S 16:8\"%y,\"\";"},
+        {"fir", "", 0,
+         kHeader + " >> `fir()'\n ...and 0 submodule(s).\n\n%%\n"
+                   "fir,examples/fir.c,\"\"%x,\"fixedP S 16:8\"%h,\"fixedP S 16:15\"%y,"
+                   "\"fixedP S 16:8\"%acc,\"fixedP S 24:12\"%i,\"\"%k,\"\";"},
+        {"unsupported",
+         "E506:Error:examples/unsupported.c:6:Function 'fact' is a recursive call. It is outside support.\n"
+         "E508:Error:examples/unsupported.c:17:Dynamic memory allocation has not supported.\n"
+         "E524:Error:examples/unsupported.c:15:union has not supported.\n"
+         "E525:Error:examples/unsupported.c:4:The long double type has not been supported. 'scale'\n"
+         "\n4 error(s), 0 warning(s).\n",
+         255, ""},
+    };
+    const std::string readme = tb::readBytes(std::string(TAVIK_SOURCE_DIR) + "/README.md");
+    tb::ScratchDir dir;
+    for (const Example& e : examples) {
+        SCOPED_TRACE(e.name);
+        const std::string cdfg = dir.path(std::string(e.name) + ".cdfg");
+        const std::string inf = dir.path(std::string(e.name) + ".inf");
+        tb::Run front = tb::runBinary(C2CDFG_BINARY, {"-o", cdfg, std::string("examples/") + e.name + ".c"},
+                                      TAVIK_SOURCE_DIR);
+        ASSERT_EQ(front.status, 0) << front.err;
+        EXPECT_EQ(front.err, "");
+        tb::Run run = tb::runBinary(TAVIK_BINARY, {cdfg, inf});
+        EXPECT_EQ(run.out, e.out);
+        EXPECT_EQ(run.status, e.status);
+        bool missing = false;
+        std::string written = tb::readBytes(inf, &missing);
+        EXPECT_EQ(missing, e.inf.empty());
+        EXPECT_EQ(written, e.inf);
+        const std::string& shown = e.inf.empty() ? e.out : e.inf;
+        EXPECT_NE(readme.find(shown), std::string::npos) << "the README does not show this output";
     }
-
-    const CheckerRun run = checkExample("unsupported", examples["unsupported.txt"]);
-    EXPECT_EQ(run.status, 255);
-    EXPECT_EQ(run.inf, "");
-    for (const char* message : {"E506:Error:unsupported.c:4:", "E508:Error:unsupported.c:15:",
-                                "E524:Error:unsupported.c:13:", "E525:Error:unsupported.c:2:"})
-        EXPECT_NE(run.out.find(message), std::string::npos) << message << '\n' << run.out;
-    EXPECT_NE(run.out.find("4 error(s), 0 warning(s)."), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -33,30 +33,24 @@ inline std::string assemble(const std::string& text) {
     return encodeRecords(file);
 }
 
-inline std::vector<std::filesystem::path> exampleTexts() {
-    std::vector<std::filesystem::path> paths;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::filesystem::path(TAVIK_SOURCE_DIR) / "examples"))
-        if (entry.path().extension() == ".txt") paths.push_back(entry.path());
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
 inline std::string readText(const std::filesystem::path& path) {
     std::string text;
     EXPECT_TRUE(readWholeFile(path.string(), text)) << path;
     return text;
 }
 
-// Each example assembled, with its file name.
+// The example programs as the build compiled them (examples/*.c through
+// c2cdfg), with their file names.
 inline std::vector<std::pair<std::string, std::string>> exampleFiles() {
+    std::vector<std::filesystem::path> paths;
+    for (const auto& entry : std::filesystem::directory_iterator(TAVIK_EXAMPLES_DIR))
+        if (entry.path().extension() == ".cdfg") paths.push_back(entry.path());
+    std::sort(paths.begin(), paths.end());
     std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& path : exampleTexts()) {
-        RecordFile file;
-        std::vector<std::string> errors;
-        EXPECT_TRUE(assembleText(readText(path), path.filename().string(), file, errors))
-            << joinLines(errors);
-        files.emplace_back(path.filename().string(), encodeRecords(file));
+    for (const auto& path : paths) {
+        std::string bytes;
+        EXPECT_TRUE(readWholeFile(path.string(), bytes)) << path;
+        files.emplace_back(path.filename().string(), bytes);
     }
     return files;
 }
