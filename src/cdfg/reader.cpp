@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "util/files.h"
+
 namespace {
 
 // Bytes of the file, delivered from a large buffer that is refilled from the
@@ -176,18 +178,14 @@ void reserveFor(CdfgGraph& g, std::size_t bytes) {
 std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     if (!path) return nullptr;
     // Closed however the read ends (a memory failure of the in-process run unwinds).
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
+    // A directory opens but is no file: it is refused like a missing one.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openForReading(path, "rb"), &std::fclose);
     if (!file) return nullptr;
     std::unique_ptr<CdfgGraph> g = newGraph();
+    // Only a regular file's size is what reading will get; a pipe is read as
+    // it comes, without reserving.
     std::size_t fileSize = 0;
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-        long size = std::ftell(file.get());
-        if (size > 0) {
-            fileSize = static_cast<std::size_t>(size);
-            reserveFor(*g, fileSize);
-        }
-        std::rewind(file.get());
-    }
+    if (regularFileSize(file.get(), fileSize) && fileSize > 0) reserveFor(*g, fileSize);
     ByteSource in(file.get(), fileSize);
     readRecords(in, *g);
     return g;

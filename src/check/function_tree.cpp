@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "cdfg/graph_ops.h"
 #include "check/call_walk.h"
@@ -208,10 +209,13 @@ struct Collection {
     std::unordered_map<std::string, NodeId>* anyModule = nullptr;
     // Bound of the nodes one clone makes: the graph's size before any clone.
     std::size_t maxCloneNodes = 0;
-    // Calls already redirected to a clone. The walk meets a call twice only
-    // in a damaged graph whose owned nodes are shared; the second time it
-    // names the clone already and must not be cloned once more.
-    std::unordered_set<NodeId> redirectedCalls;
+    // Calls met in each function body being walked, innermost last. A call
+    // may be met again in another body: a clone shares the initializers
+    // (CfgMember_SIGNAL) of the function it was copied from, and such a call
+    // is handled every time. Within one body a call is met twice only when
+    // owned nodes are shared, as in a damaged graph; handling it again there
+    // would clone a clone of a clone once per path to it.
+    std::vector<std::unordered_set<NodeId>> metInBody;
 };
 
 TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* name, const char* file) {
@@ -253,6 +257,12 @@ NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName
     return clone;
 }
 
+void walkBody(Collection& c, CallWalk& walk, NodeId function) {
+    c.metInBody.emplace_back();
+    walkFunctionBody(walk, function);
+    c.metInBody.pop_back();
+}
+
 void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     CdfgGraph& g = *c.graph;
     NodeId target = getJumpId(g, call);
@@ -269,11 +279,11 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     if (!m.hasPrefix) {
         if (c.byNode.count(treeKey(target, namePtr, filePtr))) return;
         pushTreeNode(c, target, target, namePtr, filePtr);
-        walkFunctionBody(walk, target);
+        walkBody(c, walk, target);
         return;
     }
 
-    if (!c.redirectedCalls.insert(call).second) return;
+    if (!c.metInBody.back().insert(call).second) return;
     std::string cloneName = m.prefix + "_" + name;
     std::string key = treeKey(target, cloneName.c_str(), filePtr);
     const TreeNode* use = nullptr;
@@ -284,7 +294,7 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     } else {
         NodeId clone = cloneFunction(g, target, cloneName, c.maxCloneNodes);
         use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
-        walkFunctionBody(walk, clone);
+        walkBody(c, walk, clone);
     }
     setAttrString(g, call, DfgFuncCall_NAME, std::string_view(use->name));
     setJumpId(g, call, use->node);
@@ -363,7 +373,7 @@ int buildFunctionTree(CdfgGraph& g) {
         CallWalk walk;
         walk.graph = &g;
         walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };
-        walkFunctionBody(walk, m->function);
+        walkBody(c, walk, m->function);
     }
     return 0;
 }

@@ -275,6 +275,19 @@ TEST_F(FunctionTreeTest, PrefixedModuleCallingItselfCallsItsOwnClone) {
     EXPECT_EQ(tree(modules()[0]).size(), 1u);
 }
 
+// Owned nodes shared inside one function (a damaged graph): twenty levels
+// of e + e over one call reach it 2^20 times, and it is cloned for once.
+TEST_F(FunctionTreeTest, CallReachedTwiceInOneBodyIsHandledOnce) {
+    NodeId h = b.function("h");
+    NodeId f = b.function("f");
+    NodeId e = b.call(h);
+    for (int i = 0; i < 20; ++i) e = b.op(CALC_Add, e, e);
+    b.body(f, {b.stmt(e)});
+    b.body(mainFn, {b.stmt(b.call(f, {}, {"module prefix=p"}))});
+    ASSERT_EQ(buildFunctionTree(g()), 0);
+    EXPECT_EQ(fileFunctions(), (std::vector<std::string>{"main", "h", "p_h", "f"}));
+}
+
 TEST_F(FunctionTreeTest, PrefixIsReadFromTheDirectiveText) {
     struct Case {
         const char* text;

@@ -7,6 +7,7 @@
 
 #include "constraint/directive_lines.h"
 #include "report/messages.h"
+#include "util/files.h"
 #include "util/memory.h"
 #include "util/strings.h"
 
@@ -239,8 +240,8 @@ const KeywordRow* directiveTable() { return kDirectiveTable; }
 
 int readConstraintFile(const char* path) {
     // Closed however the read ends (a memory failure of the in-process run unwinds).
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(path != nullptr ? std::fopen(path, "r") : nullptr,
-                                                         &std::fclose);
+    // A directory opens but cannot be read: it is reported like a missing file.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openForReading(path, "r"), &std::fclose);
     if (file == nullptr) {
         printMessage(MSG_FREE_FORM, "Error:constarint:Cat't open '%s'\n", orEmpty(path));
         return -1;

@@ -596,6 +596,35 @@ void writeTwoPrefixProgram(const std::string& path) {
     b.writeTo(path);
 }
 
+// A call in a declaration's initializer is shared by a function and its
+// clones, so the collection meets it again after redirecting it. a.c:
+//  1 void upsample() {
+//  2   unpack();
+//  3   { float scale = unpack(); }
+//  4 }
+//  5 float unpack() {
+//  6   upsample();
+//  7   return 0; }
+// 10 int main(int argc, char *argv[]) {
+// 11   upsample();   //tavik module prefix=p
+// 12 }
+void writeSharedInitializerProgram(const std::string& path) {
+    GraphBuilder b;
+    b.file("a.c");
+    NodeId upsample = b.at(1).function("upsample", Type::Void());
+    NodeId unpack = b.at(5).function("unpack", Type::Float());
+    NodeId scale = b.at(3).decl("scale", Type::Float());
+    NodeId member = b.make(CFG_MEMBER);
+    b.own(member, CfgMember_SIGNAL, b.call(unpack));
+    b.init(scale, member);
+    b.body(upsample, {b.at(2).stmt(b.call(unpack)), b.at(3).declBlock({scale})});
+    b.body(unpack, {b.at(6).stmt(b.call(upsample)), b.at(7).ret(b.lit("0"))});
+    NodeId main = b.at(10).function("main");
+    mainParams(b, main);
+    b.body(main, {b.at(11).stmt(b.call(upsample, {}, {"module prefix=p"}))});
+    b.writeTo(path);
+}
+
 TEST(CheckMessages, ModulesAreWalkedNewestFirstAndClonesFollowTheirFunction) {
     // The recursion check takes the module found last first; the code checks
     // follow the file, where the clone made last stands right after g.
@@ -604,7 +633,16 @@ TEST(CheckMessages, ModulesAreWalkedNewestFirstAndClonesFollowTheirFunction) {
                 e(506, "t.c:3:Function 'm1_r' is a recursive call. It is outside support."),
                 e(537, "t.c:1:control reaches end of non-void function 'm1_g'"),
                 e(537, "t.c:1:control reaches end of non-void function 'm2_g'")},
-               4, 0}});
+               4, 0},
+              {"a clone of a clone through a shared initializer", writeSharedInitializerProgram, {},
+               {e(533, "a.c:2:Implicit declaration of function 'unpack'"),
+                e(533, "a.c:3:Implicit declaration of function 'unpack'"),
+                e(506, "a.c:5:Function 'p_unpack' is a recursive call. It is outside support."),
+                e(506, "a.c:5:Function 'p_p_unpack' is a recursive call. It is outside support."),
+                e(506, "a.c:5:Function 'p_p_unpack' is a recursive call. It is outside support."),
+                e(506, "a.c:5:Function 'p_p_unpack' is a recursive call. It is outside support."),
+                e(506, "a.c:5:Function 'p_p_unpack' is a recursive call. It is outside support.")},
+               7, 0}});
 }
 
 }  // namespace

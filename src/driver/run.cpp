@@ -30,6 +30,7 @@
 #include "constraint/directive_lines.h"
 #include "inf/inf_writer.h"
 #include "report/messages.h"
+#include "util/files.h"
 #include "util/memory.h"
 
 namespace {
@@ -90,9 +91,28 @@ void walkChain(CdfgGraph& g, NodeId first, std::vector<bool>& seen, Visit visit)
     }
 }
 
+// True (after one line on standard error) when the INF path names the CDFG
+// file or the constraint file: writing it would destroy the run's own input.
+bool infPathIsAnInput(const RunSettings& s) {
+    const struct {
+        const char* path;
+        const char* what;
+    } inputs[] = {{s.inputCdfgPath, "CDFG"}, {s.constraintFilePath, "constraint"}};
+    for (const auto& input : inputs) {
+        if (!sameFile(s.outputInfPath, input.path)) continue;
+        std::fprintf(stderr, "%s: the INF file '%s' is the %s file '%s'; nothing was written.\n", kProgramName,
+                     s.outputInfPath, input.what, input.path);
+        return true;
+    }
+    return false;
+}
+
 // The run sequence; returns the exit status.
 int runSequence() {
     const RunSettings& s = runSettings;
+
+    // Checked before anything is read or written, so every file stays as it was.
+    if (infPathIsAnInput(s)) return closeRun(1);
 
     progress("--- Reading of '%s' file ...\n", orEmpty(s.inputCdfgPath));
     std::unique_ptr<CdfgGraph> graph = readCdfg(s.inputCdfgPath);

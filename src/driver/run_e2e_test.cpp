@@ -4,6 +4,8 @@
 // and on disk.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -139,6 +141,62 @@ TEST(RunEnd, StatusOutputAndInfFileOfEachWayARunEnds) {
             EXPECT_EQ(written, kSmallInf);
         } else {
             EXPECT_EQ(written, "%%\n+-+-+module(s)+-+-+\n ...no module(only test bench).\n\n%%\n");
+        }
+    }
+}
+
+// An INF path that names an input file is refused before anything is
+// written; a path that is no file cannot be read; a pipe is read as a file.
+// Run by the shell in the scratch directory, standard error included.
+TEST(RunEnd, InputFilesAreNeverOverwrittenAndOnlyFilesAreRead) {
+    struct Shape {
+        std::string label;
+        std::string setup;  // shell commands run first
+        std::string args;   // shell words
+        std::string out;
+        int status;
+        enum { None, TheCdfgFile, Written } inf;  // what a.inf is afterwards
+    };
+    const std::string refused = "tavikChk: the INF file ";
+    const std::string e452 = "E452:Error:::Reading of a file went wrong. 'dir'\n";
+    const std::vector<Shape> shapes = {
+        {"the CDFG file named twice", "", "a.cdfg a.cdfg",
+         refused + "'a.cdfg' is the CDFG file 'a.cdfg'; nothing was written.\n", 1, Shape::None},
+        {"a symbolic link to the CDFG file", "ln -s a.cdfg a.inf", "a.cdfg a.inf",
+         refused + "'a.inf' is the CDFG file 'a.cdfg'; nothing was written.\n", 1, Shape::TheCdfgFile},
+        {"a hard link of the CDFG file", "ln a.cdfg a.inf", "a.cdfg a.inf",
+         refused + "'a.inf' is the CDFG file 'a.cdfg'; nothing was written.\n", 1, Shape::TheCdfgFile},
+        {"the constraint file as INF file", "", "-ctf c.ctf a.cdfg c.ctf",
+         refused + "'c.ctf' is the constraint file 'c.ctf'; nothing was written.\n", 1, Shape::None},
+        {"a directory as CDFG file", "mkdir dir", "dir a.inf", e452 + tb::totals(1, 0), 255, Shape::None},
+        {"a directory as constraint file", "mkdir dir", "-ctf dir a.cdfg a.inf",
+         "Error:constarint:Cat't open 'dir'\n" + e452 + kW538 + kW601 + tb::totals(1, 2), 255, Shape::None},
+        {"the CDFG file through a pipe", "", "<(cat a.cdfg) a.inf", kW538 + kW601 + tb::totals(0, 2), 0,
+         Shape::Written},
+    };
+    for (const Shape& c : shapes) {
+        SCOPED_TRACE(c.label);
+        tb::ScratchDir dir;
+        const std::string cdfgBytes = tb::readBytes(smallProgram(dir.path("a.cdfg")));
+        const std::string ctfBytes = "$def_directive\n$end_directive\n";
+        tb::writeBytes(dir.path("c.ctf"), ctfBytes);
+
+        std::string command = "cd '" + dir.dir() + "' && ";
+        if (!c.setup.empty()) command += c.setup + " && ";
+        command += "exec '" TAVIK_BINARY "' " + c.args + " 2>&1";
+        Outcome o = tb::runInChild([&] {
+            execl("/bin/bash", "bash", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        });
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(o.status, c.status);
+        EXPECT_EQ(tb::readBytes(dir.path("a.cdfg")), cdfgBytes);
+        EXPECT_EQ(tb::readBytes(dir.path("c.ctf")), ctfBytes);
+        bool missing = false;
+        const std::string inf = tb::readBytes(dir.path("a.inf"), &missing);
+        EXPECT_EQ(missing, c.inf == Shape::None);
+        if (c.inf != Shape::None) {
+            EXPECT_EQ(inf, c.inf == Shape::Written ? kSmallInf : cdfgBytes);
         }
     }
 }
