@@ -6,7 +6,7 @@
 
 #include "cdfg/writer.h"
 #include "frontend/frontend.h"
-#include <sys/stat.h>
+#include "util/files.h"
 
 namespace {
 
@@ -28,11 +28,6 @@ constexpr const char* kHelp =
     "Exit status: 0 written; 1 the C does not compile or holds a construct a\n"
     "CDFG file cannot hold (nothing written); 2 a file could not be read or\n"
     "written, or a bad option.\n";
-
-bool isSameFile(const char* a, const char* b) {
-    struct stat sa, sb;
-    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "c2cdfg: %s\n%s", message.c_str(), kUsage);
@@ -85,7 +80,7 @@ int main(int argc, char** argv) {
     if (options.files.empty()) return usageError("no C file given");
     if (output.empty()) return usageError("no output file given (-o OUT.cdfg)");
     for (const std::string& file : options.files) {
-        if (isSameFile(output.c_str(), file.c_str())) {
+        if (sameFile(output.c_str(), file.c_str())) {
             std::fprintf(stderr, "c2cdfg: the output '%s' is the input file '%s'; nothing written\n",
                          output.c_str(), file.c_str());
             return 2;
