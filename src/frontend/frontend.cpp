@@ -96,7 +96,16 @@ std::string formatDiagnostic(const FrontendDiagnostic& d) {
 
 FrontendResult translateProgram(const FrontendOptions& options) {
     FrontendResult result;
+    std::vector<CXUnsavedFile> unsaved;
+    for (const auto& [name, text] : options.sources)
+        unsaved.push_back({name.c_str(), text.data(), static_cast<unsigned long>(text.size())});
+    auto inMemory = [&](const std::string& file) {
+        for (const auto& source : options.sources)
+            if (source.first == file) return true;
+        return false;
+    };
     for (const std::string& file : options.files) {
+        if (inMemory(file)) continue;
         std::string why = readFailure(file);
         if (!why.empty()) {
             result.status = 2;
@@ -120,7 +129,8 @@ FrontendResult translateProgram(const FrontendOptions& options) {
     for (const std::string& file : options.files) {
         CXTranslationUnit tu = nullptr;
         CXErrorCode code = clang_parseTranslationUnit2(
-            index, file.c_str(), argv.data(), static_cast<int>(argv.size()), nullptr, 0,
+            index, file.c_str(), argv.data(), static_cast<int>(argv.size()),
+            unsaved.empty() ? nullptr : unsaved.data(), static_cast<unsigned>(unsaved.size()),
             CXTranslationUnit_KeepGoing, &tu);
         if (code != CXError_Success || !tu) {
             result.status = 2;

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cdfg/graph.h"
@@ -14,6 +15,8 @@ struct FrontendOptions {
     std::string standard = "gnu11";
     // The bundled standard headers.
     std::string headerDir;
+    // Contents of files given here instead of read from disk (name, text).
+    std::vector<std::pair<std::string, std::string>> sources;
 };
 
 // A message about the source, as a compiler prints it.
