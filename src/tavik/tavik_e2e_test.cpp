@@ -89,7 +89,9 @@ void expectValidSarif(const json& log) {
         for (const json& rule : driver.value("rules", json::array())) {
             ASSERT_TRUE(rule.contains("id") && rule["id"].is_string());
             EXPECT_TRUE(ids.insert(rule["id"].get<std::string>()).second);
-            if (rule.contains("shortDescription")) EXPECT_TRUE(rule["shortDescription"]["text"].is_string());
+            if (rule.contains("shortDescription")) {
+                EXPECT_TRUE(rule["shortDescription"]["text"].is_string());
+            }
         }
         for (const json& invocation : run.value("invocations", json::array()))
             EXPECT_TRUE(invocation.contains("executionSuccessful") && invocation["executionSuccessful"].is_boolean());
@@ -165,7 +167,9 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
         tb::writeBytes(dir.path("p.c"), c.source);
         tb::Run run = check(dir, c.args);
         EXPECT_EQ(run.status, c.status) << run.out << run.err;
-        if (!c.err.empty()) EXPECT_NE(run.err.find(c.err + "\n"), std::string::npos) << run.err;
+        if (!c.err.empty()) {
+            EXPECT_NE(run.err.find(c.err + "\n"), std::string::npos) << run.err;
+        }
         EXPECT_EQ(tb::readBytes(dir.path("p.c")), c.source);
     }
 
