@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <memory_resource>
 #include <optional>
+#include <tuple>
 #include <set>
 
 #include "cdfg/graph_ops.h"
@@ -18,16 +23,26 @@ Program::Program(CdfgGraph& graph) : g(graph) {}
 
 namespace {
 
+// Cursors compared as libclang compares them (a declaration's data[1], set
+// only when it was reached through its declaration statement, is not part
+// of it), inline: the translation hashes every cursor of the program.
+bool sameCursor(const CXCursor& a, const CXCursor& b) {
+    return a.kind == b.kind && a.xdata == b.xdata && a.data[0] == b.data[0] && a.data[2] == b.data[2] &&
+           (clang_isDeclaration(a.kind) || a.data[1] == b.data[1]);
+}
 struct CursorHash {
-    std::size_t operator()(const CXCursor& c) const { return clang_hashCursor(c); }
+    std::size_t operator()(const CXCursor& c) const {
+        const void* key = clang_isDeclaration(c.kind) ? c.data[0] : c.data[1];
+        return std::hash<const void*>()(key) ^ (static_cast<std::size_t>(c.kind) * 0x9e3779b97f4a7c15ull);
+    }
 };
 struct CursorEqual {
-    bool operator()(const CXCursor& a, const CXCursor& b) const {
-        return clang_equalCursors(a, b) != 0;
-    }
+    bool operator()(const CXCursor& a, const CXCursor& b) const { return sameCursor(a, b); }
 };
 template <typename T>
 using CursorMap = std::unordered_map<CXCursor, T, CursorHash, CursorEqual>;
+template <typename T>
+using ArenaCursorMap = std::pmr::unordered_map<CXCursor, T, CursorHash, CursorEqual>;
 
 // A chain of nodes linked by NextId/PrevId, built from the front.
 struct Chain {
@@ -270,8 +285,8 @@ struct Candidate {
     NodeId node;
     std::uint32_t attr;  // the node's directive chain
     unsigned line;
-    unsigned endLine;
     unsigned offset;
+    CXCursor cursor;  // a call's, for its last line when that is asked for
 };
 
 class Translator {
@@ -344,19 +359,74 @@ private:
         bool used;
     };
 
+    // ---- the tree -------------------------------------------------------------
+
+    // The children of a cursor. A function body is visited once, in one
+    // pass of libclang's visitor, and its tree kept: a visitor per cursor
+    // costs more than the rest of the translation.
+    using Cursors = std::pmr::vector<CXCursor>;
+
+    const Cursors& children(CXCursor c) {
+        auto it = kids_.find(c);
+        if (it != kids_.end()) return it->second;
+        std::vector<CXCursor> found = childrenOf(c);
+        Cursors& kids = kids_.try_emplace(c).first->second;
+        kids.assign(found.begin(), found.end());
+        return kids;
+    }
+
+    void loadTree(CXCursor root) {
+        // The visitor reports each cursor with its parent, in preorder: the
+        // path from the root to the current cursor is a stack. The root's
+        // own children may name a parent made anew, unequal to the root.
+        struct Level {
+            CXCursor cursor;
+            Cursors* kids;
+        };
+        struct Load {
+            ArenaCursorMap<Cursors>* map;
+            std::pmr::memory_resource* arena;
+            std::vector<Level> path;
+        } load{&kids_, &arena_, {{root, &kids_.try_emplace(root).first->second}}};
+        load.path.front().kids->clear();
+        clang_visitChildren(
+            root,
+            [](CXCursor child, CXCursor parent, CXClientData data) {
+                auto* l = static_cast<Load*>(data);
+                while (l->path.size() > 1 && !sameCursor(l->path.back().cursor, parent))
+                    l->path.pop_back();
+                l->path.back().kids->push_back(child);
+                Cursors* own = &l->map->try_emplace(child).first->second;  // references stay valid
+                own->clear();
+                l->path.push_back({child, own});
+                return CXChildVisit_Recurse;
+            },
+            &load);
+    }
+
     // ---- nodes and chains -------------------------------------------------
+
+    // Where a construct starts: libclang's location of a cursor, which for
+    // everything but a member reference (the member's name) is its start,
+    // and cheaper than its extent.
+    CXSourceLocation at(CXCursor c) {
+        return clang_getCursorKind(c) == CXCursor_MemberRefExpr ? startOf(c) : clang_getCursorLocation(c);
+    }
 
     NodeId make(std::uint32_t kind, CXSourceLocation loc) {
         NodeId n = createNode(g_, kind);
-        CXString file;
-        unsigned line = 0;
-        unsigned column = 0;
-        clang_getPresumedLocation(loc, &file, &line, &column);
-        const char* name = clang_getCString(file);
-        if (name && *name) setFileName(g_, n, std::string_view(name));
-        clang_disposeString(file);
-        setLine(g_, n, line);
-        setColumn(g_, n, column);
+        // Neighbouring nodes mostly share a place: look it up once.
+        if (!clang_equalLocations(loc, lastLoc_)) {
+            lastLoc_ = loc;
+            CXString file;
+            clang_getPresumedLocation(loc, &file, &lastLine_, &lastColumn_);
+            const char* name = clang_getCString(file);
+            lastFile_ = name ? name : "";
+            clang_disposeString(file);
+        }
+        if (!lastFile_.empty()) setFileName(g_, n, std::string_view(lastFile_));
+        setLine(g_, n, lastLine_);
+        setColumn(g_, n, lastColumn_);
         return n;
     }
 
@@ -409,7 +479,7 @@ private:
 
     // Keeps the translation going after an unsupported construct.
     Expr placeholder(CXCursor c) {
-        NodeId n = make(DFG_INPUT_CONST, startOf(c));
+        NodeId n = make(DFG_INPUT_CONST, at(c));
         text(n, DfgInputCnst_STRVALUE, "0");
         setAttrInt(g_, n, DfgInputCnst_INTVALUE, 0);
         return single(n);
@@ -427,13 +497,15 @@ private:
     }
 
     void candidate(Candidate::Kind kind, NodeId node, std::uint32_t attr, CXSourceLocation start,
-                   CXSourceLocation end) {
+                   CXCursor cursor = clang_getNullCursor()) {
         FilePlace s;
         if (directives_.empty() || !inMainFile(start, &s)) return;
-        unsigned endLine = s.line;
+        candidates_.push_back({kind, node, attr, s.line, s.offset, cursor});
+    }
+
+    unsigned endLine(const Candidate& c) {
         FilePlace e;
-        if (inMainFile(end, &e)) endLine = e.line;
-        candidates_.push_back({kind, node, attr, s.line, endLine, s.offset});
+        return !isNull(c.cursor) && inMainFile(endOf(c.cursor), &e) ? e.line : c.line;
     }
 
     // ---- types --------------------------------------------------------------
@@ -461,7 +533,7 @@ private:
         if (clang_getCursorKind(def) == CXCursor_UnionDecl) setAttrInt(g_, s, CfgStruct_UNION, 1);
         Chain members;
         std::vector<std::pair<std::string, NodeId>>& names = structMembers_[s];
-        for (CXCursor field : childrenOf(def)) {
+        for (CXCursor field : children(def)) {
             if (clang_getCursorKind(field) != CXCursor_FieldDecl) continue;
             NodeId m = declaration(field, DECL_VAR, clang_getCursorType(field), depth + 1);
             names.emplace_back(cursorSpelling(field), m);
@@ -500,7 +572,7 @@ private:
         setAttrInt(g_, d, CfgDecl_SIGNED, static_cast<std::uint32_t>(s.sign));
         setAttrInt(g_, d, CfgDecl_VALTYPE, static_cast<std::uint32_t>(s.valtype));
         if (s.pointers) setAttrInt(g_, d, CfgDecl_POINTERCNT, s.pointers);
-        text(d, CfgDecl_TYPESTR, typeSpelling(type));
+        text(d, CfgDecl_TYPESTR, spellingOf(type));
         switch (clang_Cursor_getStorageClass(c)) {
             case CX_SC_Static: setAttrInt(g_, d, CfgDecl_CLASS, kClassStatic); break;
             case CX_SC_Extern:
@@ -518,7 +590,7 @@ private:
         if (!withInitializer) init = clang_getNullCursor();
         std::vector<CXCursor> sizes;
         CXCursor bitWidth = clang_getNullCursor();
-        std::vector<CXCursor> kids = childrenOf(c);
+        const auto& kids = children(c);
         bool bitField = clang_getCursorKind(c) == CXCursor_FieldDecl && clang_Cursor_isBitField(c);
         for (CXCursor k : kids) {
             if (!clang_isExpression(clang_getCursorKind(k))) continue;
@@ -573,8 +645,7 @@ private:
         }
         if (!isNull(bitWidth)) ownExpr(d, CfgDecl_BITEXP, expr(bitWidth));
         if (!isNull(init)) setInitializer(d, init);
-        candidate(Candidate::Declaration, d, CfgDecl_DIRECTIVE, clang_getCursorLocation(c),
-                  clang_getCursorLocation(c));
+        candidate(Candidate::Declaration, d, CfgDecl_DIRECTIVE, clang_getCursorLocation(c));
         return d;
     }
 
@@ -596,7 +667,7 @@ private:
             CXCursor sizeExpr = clang_getNullCursor();
             if (s.dimWritten[i] && size != kNoSize && next < sizes.size()) sizeExpr = sizes[next++];
             NodeId dim = make(DFG_DIMENSION, isNull(sizeExpr) ? clang_getCursorLocation(c)
-                                                              : startOf(sizeExpr));
+                                                              : at(sizeExpr));
             if (size > 0) setAttrInt(g_, dim, DfgDim_CNT, static_cast<std::uint32_t>(size));
             if (!isNull(sizeExpr)) {
                 ownExpr(dim, DfgDim_NODE, expr(sizeExpr));
@@ -634,13 +705,13 @@ private:
 
     NodeId initializer(CXCursor e, int depth) {
         if (clang_getCursorKind(e) == CXCursor_InitListExpr && depth < kMaxStructNesting) {
-            NodeId list = make(CFG_MEMBER_LIST, startOf(e));
+            NodeId list = make(CFG_MEMBER_LIST, at(e));
             Chain members;
-            for (CXCursor item : childrenOf(e)) append(members, initializer(designated(item), depth + 1));
+            for (CXCursor item : children(e)) append(members, initializer(designated(item), depth + 1));
             ownChain(list, CfgMemberList_MEMBER, members);
             return list;
         }
-        NodeId m = make(CFG_MEMBER, startOf(e));
+        NodeId m = make(CFG_MEMBER, at(e));
         ownExpr(m, CfgMember_SIGNAL, expr(e));
         return m;
     }
@@ -649,7 +720,7 @@ private:
     // designators are not kept.
     CXCursor designated(CXCursor item) {
         if (clang_getCursorKind(item) != CXCursor_UnexposedExpr) return item;
-        std::vector<CXCursor> kids = childrenOf(item);
+        const auto& kids = children(item);
         if (kids.size() < 2) return item;
         return kids.back();
     }
@@ -694,7 +765,7 @@ private:
     void structDefinition(CXCursor c, Chain& out) {
         if (!clang_isCursorDefinition(c) || recordDefs_.count(c)) return;
         // Structures defined inside this one come first: C gives them file scope.
-        for (CXCursor k : childrenOf(c))
+        for (CXCursor k : children(c))
             if (clang_getCursorKind(k) == CXCursor_StructDecl ||
                 clang_getCursorKind(k) == CXCursor_UnionDecl)
                 structDefinition(k, out);
@@ -715,7 +786,7 @@ private:
             if (!tag.empty()) text(e, CfgEnum_TAG, tag);
         }
         Chain constants;
-        for (CXCursor k : childrenOf(c)) {
+        for (CXCursor k : children(c)) {
             if (clang_getCursorKind(k) != CXCursor_EnumConstantDecl) continue;
             NodeId d = make(CFG_DECLARE, clang_getCursorLocation(k));
             setAttrInt(g_, d, CfgDecl_KIND, static_cast<std::uint32_t>(DECL_PARAMETER));
@@ -739,7 +810,7 @@ private:
 
     void typedefDefinition(CXCursor c, Chain& out) {
         // A structure or enumeration defined in the typedef itself.
-        for (CXCursor k : childrenOf(c)) {
+        for (CXCursor k : children(c)) {
             CXCursorKind kk = clang_getCursorKind(k);
             if (kk == CXCursor_StructDecl || kk == CXCursor_UnionDecl) structDefinition(k, out);
             if (kk == CXCursor_EnumDecl) enumDefinition(k, out);
@@ -795,19 +866,19 @@ private:
         ownChain(f, CfgFunc_ARGLIST, params);
         if (!definition) return f;
 
-        candidate(Candidate::Function, f, CfgFunc_DIRECTIVE, clang_getCursorLocation(c),
-                  clang_getCursorLocation(c));
+        candidate(Candidate::Function, f, CfgFunc_DIRECTIVE, clang_getCursorLocation(c));
         CXCursor body = clang_getNullCursor();
-        for (CXCursor k : childrenOf(c))
+        for (CXCursor k : children(c))
             if (clang_getCursorKind(k) == CXCursor_CompoundStmt) body = k;
         if (isNull(body)) return f;
+        loadTree(body);
         openBlocks_.clear();
         labels_.clear();
         gotos_.clear();
         Chain decls;
         Chain stmts;
         bool leading = true;
-        std::vector<CXCursor> kids = childrenOf(body);
+        const auto& kids = children(body);
         unsigned before = blockStart(body);
         for (CXCursor k : kids) {
             markersBetween(before, startOffset(k), stmts);
@@ -831,13 +902,14 @@ private:
 
     // ---- translate_off / translate_on -----------------------------------------
 
+    // Offsets in the main file, wanted only to place block markers.
     unsigned startOffset(CXCursor c) {
         FilePlace fp;
-        return inMainFile(startOf(c), &fp) ? fp.offset : kNoOffset;
+        return !markers_.empty() && inMainFile(startOf(c), &fp) ? fp.offset : kNoOffset;
     }
     unsigned endOffset(CXCursor c) {
         FilePlace fp;
-        return inMainFile(endOf(c), &fp) ? fp.offset : kNoOffset;
+        return !markers_.empty() && inMainFile(endOf(c), &fp) ? fp.offset : kNoOffset;
     }
     unsigned blockStart(CXCursor c) { return startOffset(c); }
 
@@ -879,7 +951,7 @@ private:
     // markers between them.
     void blockItems(CXCursor block, Chain& out) {
         unsigned before = blockStart(block);
-        for (CXCursor k : childrenOf(block)) {
+        for (CXCursor k : children(block)) {
             markersBetween(before, startOffset(k), out);
             statement(k, out);
             before = endOffset(k);
@@ -890,7 +962,7 @@ private:
     // Variables to `decls`; type definitions and local prototypes to `other`
     // (a block's declarations) or `decls` (a function's leading ones).
     void declarationStatement(CXCursor s, Chain& decls, Chain& other) {
-        for (CXCursor k : childrenOf(s)) {
+        for (CXCursor k : children(s)) {
             switch (clang_getCursorKind(k)) {
                 case CXCursor_VarDecl:
                     append(decls, variable(k, DECL_VAR));
@@ -908,7 +980,7 @@ private:
     void statement(CXCursor s, Chain& out) {
         CXCursorKind kind = clang_getCursorKind(s);
         if (clang_isExpression(kind)) {
-            NodeId d = make(CFG_STATE_DATAPATH, startOf(s));
+            NodeId d = make(CFG_STATE_DATAPATH, at(s));
             ownChain(d, CfgDatapath_OPELIST, expressionList(s));
             append(out, d);
             return;
@@ -918,7 +990,7 @@ private:
                 blockItems(s, out);
                 return;
             case CXCursor_DeclStmt: {
-                NodeId def = make(CFG_DECLARE_DEF, startOf(s));
+                NodeId def = make(CFG_DECLARE_DEF, at(s));
                 Chain decls;
                 Chain types;
                 declarationStatement(s, decls, types);
@@ -943,21 +1015,21 @@ private:
                 loop(s, out);
                 return;
             case CXCursor_ReturnStmt: {
-                NodeId r = make(CFG_RETURN, startOf(s));
-                std::vector<CXCursor> kids = childrenOf(s);
+                NodeId r = make(CFG_RETURN, at(s));
+                const auto& kids = children(s);
                 if (!kids.empty()) ownChain(r, CfgReturn_EXP, expressionList(kids.front()));
                 append(out, r);
                 return;
             }
             case CXCursor_BreakStmt:
-                append(out, make(CFG_BREAK, startOf(s)));
+                append(out, make(CFG_BREAK, at(s)));
                 return;
             case CXCursor_ContinueStmt:
-                append(out, make(CFG_CONTINUE, startOf(s)));
+                append(out, make(CFG_CONTINUE, at(s)));
                 return;
             case CXCursor_GotoStmt: {
-                NodeId gt = make(CFG_GOTO, startOf(s));
-                for (CXCursor k : childrenOf(s)) {
+                NodeId gt = make(CFG_GOTO, at(s));
+                for (CXCursor k : children(s)) {
                     if (clang_getCursorKind(k) != CXCursor_LabelRef) continue;
                     text(gt, CfgGoto_LABEL, cursorSpelling(k));
                     gotos_.emplace_back(gt, clang_getCursorReferenced(k));
@@ -966,11 +1038,11 @@ private:
                 return;
             }
             case CXCursor_LabelStmt: {
-                NodeId l = make(CFG_STATE_LABEL, startOf(s));
+                NodeId l = make(CFG_STATE_LABEL, at(s));
                 text(l, CfgStateLabel_NAME, cursorSpelling(s));
                 labels_[s] = l;
                 append(out, l);
-                for (CXCursor k : childrenOf(s)) statement(k, out);
+                for (CXCursor k : children(s)) statement(k, out);
                 return;
             }
             case CXCursor_CaseStmt:
@@ -999,21 +1071,21 @@ private:
     }
 
     void ifStatement(CXCursor s, Chain& out) {
-        std::vector<CXCursor> kids = childrenOf(s);
+        const auto& kids = children(s);
         if (kids.size() < 2) return;
-        NodeId ifNode = make(CFG_STATE_IF, startOf(s));
+        NodeId ifNode = make(CFG_STATE_IF, at(s));
         ownChain(ifNode, CfgStateIf_CONDOPE, expressionList(kids[0]));
         Chain branches;
-        NodeId thenNode = make(CFG_IF_THEN, startOf(kids[1]));
+        NodeId thenNode = make(CFG_IF_THEN, at(kids[1]));
         ownChain(thenNode, CfgIfThen_CFG, body(kids[1]));
         append(branches, thenNode);
         if (kids.size() > 2) {
-            NodeId elseNode = make(CFG_IF_ELSE, startOf(kids[2]));
+            NodeId elseNode = make(CFG_IF_ELSE, at(kids[2]));
             ownChain(elseNode, CfgIfElse_CFG, body(kids[2]));
             append(branches, elseNode);
         }
         ownChain(ifNode, CfgStateIf_STATOPE, branches);
-        NodeId endIf = make(CFG_STATE_ENDIF, startOf(s));
+        NodeId endIf = make(CFG_STATE_ENDIF, at(s));
         setJumpId(g_, ifNode, endIf);
         setJumpId(g_, endIf, ifNode);
         append(out, ifNode);
@@ -1021,9 +1093,9 @@ private:
     }
 
     void switchStatement(CXCursor s, Chain& out) {
-        std::vector<CXCursor> kids = childrenOf(s);
+        const auto& kids = children(s);
         if (kids.size() < 2) return;
-        NodeId sw = make(CFG_STATE_CASE, startOf(s));
+        NodeId sw = make(CFG_STATE_CASE, at(s));
         ownChain(sw, CfgStateCase_CONDOPE, expressionList(kids[0]));
         Chain items;       // CfgStateCase_STATOPE
         Chain current;     // statements of the last case item
@@ -1035,10 +1107,10 @@ private:
         auto addStatement = [&](CXCursor k) {
             while (clang_getCursorKind(k) == CXCursor_CaseStmt ||
                    clang_getCursorKind(k) == CXCursor_DefaultStmt) {
-                std::vector<CXCursor> parts = childrenOf(k);
+                const auto& parts = children(k);
                 if (parts.empty()) return;
                 closeItem();
-                item = make(CFG_CASE_ITEM, startOf(k));
+                item = make(CFG_CASE_ITEM, at(k));
                 if (clang_getCursorKind(k) == CXCursor_CaseStmt) {
                     if (parts.size() > 2) unsupported(k, "a case range");
                     ownExpr(item, CfgCaseItem_EXP, expr(parts.front()));
@@ -1055,7 +1127,7 @@ private:
         CXCursor bodyCursor = kids[1];
         if (clang_getCursorKind(bodyCursor) == CXCursor_CompoundStmt) {
             unsigned before = blockStart(bodyCursor);
-            for (CXCursor k : childrenOf(bodyCursor)) {
+            for (CXCursor k : children(bodyCursor)) {
                 markersBetween(before, startOffset(k), item ? current : items);
                 addStatement(k);
                 before = endOffset(k);
@@ -1066,7 +1138,7 @@ private:
         }
         closeItem();
         ownChain(sw, CfgStateCase_STATOPE, items);
-        NodeId end = make(CFG_STATE_ENDCASE, startOf(s));
+        NodeId end = make(CFG_STATE_ENDCASE, at(s));
         setJumpId(g_, sw, end);
         setJumpId(g_, end, sw);
         append(out, sw);
@@ -1115,7 +1187,7 @@ private:
 
     void loop(CXCursor s, Chain& out) {
         CXCursorKind kind = clang_getCursorKind(s);
-        std::vector<CXCursor> kids = childrenOf(s);
+        const auto& kids = children(s);
         if (kids.empty()) return;
         CXCursor init = clang_getNullCursor();
         CXCursor cond = clang_getNullCursor();
@@ -1136,8 +1208,8 @@ private:
             auto semis = forSemicolons(s);
             if (semis) {
                 for (CXCursor h : header) {
-                    unsigned at = filePlace(startOf(h)).offset;
-                    (at < semis->first ? init : at < semis->second ? cond : step) = h;
+                    unsigned where = filePlace(startOf(h)).offset;
+                    (where < semis->first ? init : where < semis->second ? cond : step) = h;
                 }
             } else if (header.size() == 3) {
                 init = header[0];
@@ -1154,9 +1226,9 @@ private:
         // initialisers become the loop's initialisation.
         Chain initList;
         if (!isNull(init) && clang_getCursorKind(init) == CXCursor_DeclStmt) {
-            NodeId def = make(CFG_DECLARE_DEF, startOf(init));
+            NodeId def = make(CFG_DECLARE_DEF, at(init));
             Chain decls;
-            for (CXCursor v : childrenOf(init)) {
+            for (CXCursor v : children(init)) {
                 if (clang_getCursorKind(v) != CXCursor_VarDecl) continue;
                 CXCursor value = clang_Cursor_getVarDeclInitializer(v);
                 bool scalar = !isNull(value) && clang_getCursorKind(value) != CXCursor_InitListExpr;
@@ -1165,7 +1237,7 @@ private:
                     d = declarationWithoutInit(v);
                     NodeId m = make(DFG_MANAGE_OPERATION, clang_getCursorLocation(v));
                     Expr target = reference(v, d, true, clang_getCursorLocation(v));
-                    ownExpr(m, DfgOpeman_OPE, assignment(target, startOf(v), expr(value)));
+                    ownExpr(m, DfgOpeman_OPE, assignment(target, at(v), expr(value)));
                     append(initList, m);
                 } else {
                     d = variable(v, DECL_VAR);
@@ -1178,7 +1250,7 @@ private:
             initList = expressionList(init);
         }
 
-        NodeId begin = make(CFG_LOOP_BEGIN, startOf(s));
+        NodeId begin = make(CFG_LOOP_BEGIN, at(s));
         setAttrInt(g_, begin, CfgLoopBegin_LOOPTYPE, static_cast<std::uint32_t>(type));
         Chain parts;
         auto part = [&](std::uint32_t partKind, std::uint32_t attr, const Chain& list,
@@ -1188,19 +1260,19 @@ private:
             append(parts, n);
         };
         if (type == LOOP_FOR && !isNull(init))
-            part(CFG_LOOP_INIT, CfgLoopInit_OPELIST, initList, startOf(init));
+            part(CFG_LOOP_INIT, CfgLoopInit_OPELIST, initList, at(init));
         if (type != LOOP_DOWHILE && !isNull(cond))
-            part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, expressionList(cond), startOf(cond));
-        part(CFG_LOOP_STAT, CfgLoopStat_CFG, body(bodyCursor), startOf(bodyCursor));
+            part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, expressionList(cond), at(cond));
+        part(CFG_LOOP_STAT, CfgLoopStat_CFG, body(bodyCursor), at(bodyCursor));
         if (type == LOOP_DOWHILE && !isNull(cond))
-            part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, expressionList(cond), startOf(cond));
+            part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, expressionList(cond), at(cond));
         if (!isNull(step))
-            part(CFG_LOOP_STEP, CfgLoopStep_OPELIST, expressionList(step), startOf(step));
+            part(CFG_LOOP_STEP, CfgLoopStep_OPELIST, expressionList(step), at(step));
         ownChain(begin, CfgLoopBegin_CFG, parts);
-        NodeId end = make(CFG_LOOP_END, startOf(s));
+        NodeId end = make(CFG_LOOP_END, at(s));
         setJumpId(g_, begin, end);
         setJumpId(g_, end, begin);
-        candidate(Candidate::Loop, begin, CfgLoopBegin_DIRECTIVE, startOf(s), startOf(s));
+        candidate(Candidate::Loop, begin, CfgLoopBegin_DIRECTIVE, at(s));
         append(out, begin);
         append(out, end);
     }
@@ -1225,14 +1297,14 @@ private:
         CXCursor inner = skipImplicit(e);
         if (clang_getCursorKind(inner) == CXCursor_BinaryOperator &&
             clang_getCursorBinaryOperatorKind(inner) == CXBinaryOperator_Comma && depth < 256) {
-            std::vector<CXCursor> kids = childrenOf(inner);
+            const auto& kids = children(inner);
             if (kids.size() == 2) {
                 listItems(kids[0], list, depth + 1);
                 listItems(kids[1], list, depth + 1);
                 return;
             }
         }
-        NodeId m = make(DFG_MANAGE_OPERATION, startOf(e));
+        NodeId m = make(DFG_MANAGE_OPERATION, at(e));
         ownExpr(m, DfgOpeman_OPE, expr(e));
         append(list, m);
     }
@@ -1244,7 +1316,7 @@ private:
     CXCursor skipImplicit(CXCursor c) {
         for (int guard = 0; guard < 64; ++guard) {
             if (clang_getCursorKind(c) != CXCursor_UnexposedExpr) return c;
-            std::vector<CXCursor> kids = childrenOf(c);
+            const auto& kids = children(c);
             if (kids.size() != 1 || !clang_isExpression(clang_getCursorKind(kids[0]))) return c;
             if (clang_getCursorType(c).kind == CXType_Dependent && !recoveredReference(kids[0]))
                 return c;
@@ -1261,7 +1333,7 @@ private:
                 return target == CXCursor_VarDecl || target == CXCursor_ParmDecl;
             }
             if (k != CXCursor_UnexposedExpr) return false;
-            std::vector<CXCursor> kids = childrenOf(c);
+            const auto& kids = children(c);
             if (kids.size() != 1) return false;
             c = kids[0];
         }
@@ -1272,7 +1344,7 @@ private:
         for (int guard = 0; guard < 64; ++guard) {
             c = skipImplicit(c);
             if (clang_getCursorKind(c) != CXCursor_ParenExpr) return c;
-            std::vector<CXCursor> kids = childrenOf(c);
+            const auto& kids = children(c);
             if (kids.size() != 1) return c;
             c = kids[0];
         }
@@ -1297,15 +1369,15 @@ private:
                 CXCursor inner = skipImplicit(c);
                 if (!clang_equalCursors(inner, c)) return expr(inner);
                 if (clang_getCursorType(c).kind == CXType_Dependent) return recovered(c);
-                std::vector<CXCursor> kids = childrenOf(c);
-                if (kids.empty()) return constant(startOf(c), 0);  // an implied zero
+                const auto& kids = children(c);
+                if (kids.empty()) return constant(at(c), 0);  // an implied zero
                 unsupported(c, "this expression");
                 return placeholder(c);
             }
             case CXCursor_ParenExpr: {
-                std::vector<CXCursor> kids = childrenOf(c);
+                const auto& kids = children(c);
                 if (kids.size() != 1) return placeholder(c);
-                return prefixed(make(DFG_EDGE_PRESEDENCE, startOf(c)), expr(kids[0]));
+                return prefixed(make(DFG_EDGE_PRESEDENCE, at(c)), expr(kids[0]));
             }
             case CXCursor_DeclRefExpr:
             case CXCursor_MemberRefExpr:
@@ -1317,9 +1389,9 @@ private:
             case CXCursor_CompoundAssignOperator:
                 return binaryOperation(c);
             case CXCursor_ConditionalOperator: {
-                std::vector<CXCursor> kids = childrenOf(c);
+                const auto& kids = children(c);
                 if (kids.size() != 3) return placeholder(c);
-                NodeId op = make(DFG_OPERATION, startOf(c));
+                NodeId op = make(DFG_OPERATION, at(c));
                 setAttrInt(g_, op, DfgOpe_TYPE, static_cast<std::uint32_t>(CALC_LogCond));
                 ownExpr(op, DfgOpe_LEFT, expr(kids[1]));
                 ownExpr(op, DfgOpe_RIGHT, expr(kids[2]));
@@ -1327,7 +1399,7 @@ private:
                 return single(op);
             }
             case CXCursor_CStyleCastExpr: {
-                NodeId spec = make(DFG_SPEC, startOf(c));
+                NodeId spec = make(DFG_SPEC, at(c));
                 CXType t = clang_getCursorType(c);
                 TypeShape s = shape(c, t);
                 setAttrInt(g_, spec, DfgSpec_SIGNED, static_cast<std::uint32_t>(s.sign));
@@ -1338,7 +1410,7 @@ private:
                     setAttrInt(g_, spec, DfgSpec_DIMCNT, static_cast<std::uint32_t>(s.dims.size()));
                 text(spec, DfgSpec_TYPESTR, typeSpelling(t));
                 CXCursor operand = clang_getNullCursor();
-                for (CXCursor k : childrenOf(c))
+                for (CXCursor k : children(c))
                     if (clang_isExpression(clang_getCursorKind(k))) operand = k;
                 if (isNull(operand)) return single(spec);
                 return prefixed(spec, expr(operand));
@@ -1352,10 +1424,10 @@ private:
                 CXEvalResult r = clang_Cursor_Evaluate(c);
                 long long value = r ? clang_EvalResult_getAsLongLong(r) : 0;
                 if (r) clang_EvalResult_dispose(r);
-                return constant(startOf(c), value);
+                return constant(at(c), value);
             }
             case CXCursor_StringLiteral: {
-                NodeId s = make(DFG_INPUT_STRING, startOf(c));
+                NodeId s = make(DFG_INPUT_STRING, at(c));
                 text(s, DfgInputStr_STRING, cursorSpelling(c));
                 return single(s);
             }
@@ -1385,7 +1457,7 @@ private:
                 if (r && clang_EvalResult_getKind(r) == CXEval_Int) {
                     long long value = clang_EvalResult_getAsLongLong(r);
                     clang_EvalResult_dispose(r);
-                    return constant(startOf(c), value);
+                    return constant(at(c), value);
                 }
                 if (r) clang_EvalResult_dispose(r);
                 unsupported(c, "the expression '" + takeString(clang_getCursorKindSpelling(kind)) +
@@ -1397,13 +1469,22 @@ private:
 
     // The text of a number as written (after macro expansion), so that the
     // checks read its type from its suffix and form.
+    const char* contentsOf(CXFile file, std::size_t& size) {
+        if (file != contentsFile_) {
+            contentsFile_ = file;
+            contents_ = clang_getFileContents(tu_, file, &contentsSize_);
+        }
+        size = contentsSize_;
+        return contents_;
+    }
+
     std::string numberSpelling(CXCursor c) {
         CXFile file = nullptr;
         unsigned offset = 0;
-        clang_getSpellingLocation(startOf(c), &file, nullptr, nullptr, &offset);
+        clang_getSpellingLocation(at(c), &file, nullptr, nullptr, &offset);
         if (file) {
             std::size_t size = 0;
-            const char* textData = clang_getFileContents(tu_, file, &size);
+            const char* textData = contentsOf(file, size);
             if (textData && offset < size) {
                 std::size_t i = offset;
                 auto isBody = [&](std::size_t k) {
@@ -1424,43 +1505,68 @@ private:
         return "";
     }
 
+    // The value of a number as C reads it, from its text; libclang's
+    // evaluation when the text is not at hand (a number made by ##).
     Expr numberLiteral(CXCursor c) {
         std::string spelling = numberSpelling(c);
-        CXEvalResult r = clang_Cursor_Evaluate(c);
         long long value = 0;
-        double real = 0;
-        bool isReal = false;
-        if (r) {
-            if (clang_EvalResult_getKind(r) == CXEval_Float) {
-                isReal = true;
-                real = clang_EvalResult_getAsDouble(r);
-            } else {
-                value = clang_EvalResult_getAsLongLong(r);
+        bool known = !spelling.empty() && valueOfNumber(spelling, clang_getCursorKind(c) == CXCursor_FloatingLiteral, value);
+        if (!known) {
+            CXEvalResult r = clang_Cursor_Evaluate(c);
+            double real = 0;
+            bool isReal = false;
+            if (r) {
+                if (clang_EvalResult_getKind(r) == CXEval_Float) {
+                    isReal = true;
+                    real = clang_EvalResult_getAsDouble(r);
+                } else {
+                    value = clang_EvalResult_getAsLongLong(r);
+                }
+                clang_EvalResult_dispose(r);
             }
-            clang_EvalResult_dispose(r);
-        }
-        if (isReal) {
-            if (std::isfinite(real) && std::fabs(real) < 9.2e18) value = static_cast<long long>(real);
-            if (spelling.empty()) {
+            if (isReal) {
+                if (std::isfinite(real) && std::fabs(real) < 9.2e18) value = static_cast<long long>(real);
                 char buf[64];
                 std::snprintf(buf, sizeof buf, "%.17g", real);
                 spelling = buf;
                 if (spelling.find_first_of(".e") == std::string::npos) spelling += ".0";
+            } else {
+                spelling = std::to_string(value);
             }
-        } else if (spelling.empty()) {
-            spelling = std::to_string(value);
         }
-        NodeId n = make(DFG_INPUT_CONST, startOf(c));
+        NodeId n = make(DFG_INPUT_CONST, at(c));
         text(n, DfgInputCnst_STRVALUE, spelling);
         setIntValue(n, value);
         return single(n);
     }
 
+    static bool valueOfNumber(const std::string& spelling, bool real, long long& value) {
+        std::string digits;
+        for (char ch : spelling)
+            if (ch != '\'') digits += ch;  // C23 digit separators
+        errno = 0;
+        char* end = nullptr;
+        if (real) {
+            double d = std::strtod(digits.c_str(), &end);
+            if (end == digits.c_str()) return false;
+            value = std::isfinite(d) && std::fabs(d) < 9.2e18 ? static_cast<long long>(d) : 0;
+            return true;
+        }
+        unsigned long long u = 0;
+        if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'b' || digits[1] == 'B'))
+            u = std::strtoull(digits.c_str() + 2, &end, 2);
+        else
+            u = std::strtoull(digits.c_str(), &end, 0);
+        if (end == digits.c_str() || errno == ERANGE) return false;
+        value = static_cast<long long>(u);
+        return true;
+    }
+
     Expr sizeOf(CXCursor c) {
-        NodeId n = make(DFG_SIZEOF, startOf(c));
+        NodeId n = make(DFG_SIZEOF, at(c));
         CXCursor operand = clang_getNullCursor();
         CXCursor typeRef = clang_getNullCursor();
-        for (CXCursor k : childrenOf(c)) {
+        for (CXCursor k : children(c)) {
             if (clang_isExpression(clang_getCursorKind(k))) operand = k;
             else if (clang_getCursorKind(k) == CXCursor_TypeRef) typeRef = k;
         }
@@ -1468,7 +1574,7 @@ private:
             ownExpr(n, DfgSizeof_OPE, expr(operand));
             return single(n);
         }
-        NodeId spec = make(DFG_SPEC, startOf(c));
+        NodeId spec = make(DFG_SPEC, at(c));
         if (!isNull(typeRef)) {
             TypeShape s = shapeOf(clang_getCursorType(typeRef));
             setAttrInt(g_, spec, DfgSpec_SIGNED, static_cast<std::uint32_t>(s.sign));
@@ -1501,7 +1607,7 @@ private:
     }
 
     Expr unaryOperation(CXCursor c) {
-        std::vector<CXCursor> kids = childrenOf(c);
+        const auto& kids = children(c);
         if (kids.size() != 1) return placeholder(c);
         CXUnaryOperatorKind op = clang_getCursorUnaryOperatorKind(c);
         std::int32_t calc = 0;
@@ -1528,26 +1634,26 @@ private:
                 unsupported(c, "this operator");
                 return placeholder(c);
         }
-        NodeId n = make(DFG_OPERATION, startOf(c));
+        NodeId n = make(DFG_OPERATION, at(c));
         setAttrInt(g_, n, DfgOpe_TYPE, static_cast<std::uint32_t>(calc));
         ownExpr(n, DfgOpe_LEFT, writes ? access(kids[0], true) : expr(kids[0]));
         return single(n);
     }
 
     Expr binaryOperation(CXCursor c) {
-        std::vector<CXCursor> kids = childrenOf(c);
+        const auto& kids = children(c);
         if (kids.size() != 2) return placeholder(c);
         CXBinaryOperatorKind op = clang_getCursorBinaryOperatorKind(c);
         if (op == CXBinaryOperator_Assign) {
             Expr target = access(kids[0], true);
-            return assignment(target, startOf(c), expr(kids[1]));
+            return assignment(target, at(c), expr(kids[1]));
         }
         std::int32_t calc = binaryOperator(op);
         if (!calc) {
             unsupported(c, "this operator");
             return placeholder(c);
         }
-        NodeId n = make(DFG_OPERATION, startOf(c));
+        NodeId n = make(DFG_OPERATION, at(c));
         setAttrInt(g_, n, DfgOpe_TYPE, static_cast<std::uint32_t>(calc));
         ownExpr(n, DfgOpe_LEFT, isCompoundAssignment(calc) ? access(kids[0], true) : expr(kids[0]));
         ownExpr(n, DfgOpe_RIGHT, expr(kids[1]));
@@ -1610,7 +1716,7 @@ private:
                 return {e.head, e.head, 0, true};
             }
             case CXCursor_MemberRefExpr: {
-                std::vector<CXCursor> kids = childrenOf(c);
+                const auto& kids = children(c);
                 if (kids.empty()) return {};
                 CXCursor base = kids.front();
                 Access a = accessChain(base, written, depth + 1);
@@ -1641,7 +1747,7 @@ private:
                 return {a.top, m, memberDecl, true};
             }
             case CXCursor_ArraySubscriptExpr: {
-                std::vector<CXCursor> kids = childrenOf(c);
+                const auto& kids = children(c);
                 if (kids.size() != 2) return {};
                 CXCursor base = kids[0];
                 CXCursor index = kids[1];
@@ -1655,7 +1761,7 @@ private:
                 if (!a.ok) a = postfix(base);
                 auto attrs = accessAttrsOf(getKind(g_, a.last));
                 if (!attrs) return {};
-                NodeId dim = make(DFG_DIMENSION, startOf(index));
+                NodeId dim = make(DFG_DIMENSION, at(index));
                 ownExpr(dim, DfgDim_NODE, expr(index));
                 NodeId dims = getAttrInt(g_, a.last, attrs->dimNode);
                 if (dims) {
@@ -1670,7 +1776,7 @@ private:
             case CXCursor_UnaryOperator: {
                 CXUnaryOperatorKind op = clang_getCursorUnaryOperatorKind(c);
                 if (op != CXUnaryOperator_Deref && op != CXUnaryOperator_AddrOf) return {};
-                std::vector<CXCursor> kids = childrenOf(c);
+                const auto& kids = children(c);
                 if (kids.size() != 1) return {};
                 Access a = accessChain(kids[0], written, depth + 1);
                 if (!a.ok) a = postfix(kids[0]);
@@ -1697,7 +1803,7 @@ private:
 
     // An expression that is not a variable, with accesses applied to it.
     Access postfix(CXCursor base) {
-        NodeId p = make(DFG_POSTFIX, startOf(base));
+        NodeId p = make(DFG_POSTFIX, at(base));
         ownExpr(p, DfgPostfix_EXP, expr(base));
         return {p, p, 0, true};
     }
@@ -1710,37 +1816,64 @@ private:
         return {p, p, 0, true};
     }
 
+    // What the references to one variable name, worked out once.
+    struct Referenced {
+        NodeId decl = 0;
+        bool enumScalar = false;
+        std::string usr;  // a global's, for resolution across files
+    };
+
+    const Referenced& referenced(CXCursor target) {
+        auto it = referenced_.find(target);
+        if (it != referenced_.end()) return it->second;
+        Referenced v;
+        TypeShape s = shapeOf(clang_getCursorType(target));
+        v.enumScalar = !isNull(s.enumeration) && s.pointers == 0 && s.dims.empty();
+        if (v.enumScalar) {
+            // Enumeration variables name their enumeration: the checks
+            // report assignments to them.
+            v.decl = enumNode(s.enumeration);
+        } else {
+            auto local = locals_.find(target);
+            if (local != locals_.end()) v.decl = local->second;
+            CXLinkageKind link = clang_getCursorLinkage(target);
+            if (link == CXLinkage_External || link == CXLinkage_Internal)
+                v.usr = takeString(clang_getCursorUSR(target));
+        }
+        return referenced_.emplace(target, std::move(v)).first->second;
+    }
+
+    const std::string& usrOf(CXCursor c) {
+        auto it = usrs_.find(c);
+        if (it != usrs_.end()) return it->second;
+        return usrs_.emplace(c, takeString(clang_getCursorUSR(c))).first->second;
+    }
+
+    // The type as C spells it; declarations share few types.
+    const std::string& spellingOf(CXType t) {
+        auto key = std::make_tuple(static_cast<int>(t.kind), t.data[0], t.data[1]);
+        auto it = typeNames_.find(key);
+        if (it != typeNames_.end()) return it->second;
+        return typeNames_.emplace(key, typeSpelling(t)).first->second;
+    }
+
     Access variableReference(CXCursor c, bool written) {
         CXCursor target = clang_getCursorReferenced(c);
         switch (clang_getCursorKind(target)) {
             case CXCursor_VarDecl:
             case CXCursor_ParmDecl: {
-                NodeId decl = 0;
-                bool global = false;
-                TypeShape s = shapeOf(clang_getCursorType(target));
-                bool enumScalar = !isNull(s.enumeration) && s.pointers == 0 && s.dims.empty();
-                if (enumScalar) {
-                    // Enumeration variables name their enumeration: the
-                    // checks report assignments to them.
-                    decl = enumNode(s.enumeration);
-                } else {
-                    auto it = locals_.find(target);
-                    if (it != locals_.end()) decl = it->second;
-                    CXLinkageKind link = clang_getCursorLinkage(target);
-                    global = link == CXLinkage_External || link == CXLinkage_Internal;
-                }
-                Expr r = reference(c, decl, written, startOf(c));
-                if (global)
-                    p_.globalReferences.emplace_back(r.head, takeString(clang_getCursorUSR(target)));
-                return {r.head, r.head, enumScalar ? 0 : decl, true};
+                const Referenced& v = referenced(target);
+                Expr r = reference(c, v.decl, written, at(c));
+                if (!v.usr.empty()) p_.globalReferences.emplace_back(r.head, v.usr);
+                return {r.head, r.head, v.enumScalar ? 0 : v.decl, true};
             }
             case CXCursor_EnumConstantDecl: {
-                Expr k = constant(startOf(c), clang_getEnumConstantDeclValue(target));
+                Expr k = constant(at(c), clang_getEnumConstantDeclValue(target));
                 return {k.head, k.head, 0, false};
             }
             case CXCursor_FunctionDecl: {
                 // A function used as a value: a reference without declaration.
-                NodeId r = make(DFG_INPUT_VAR, startOf(c));
+                NodeId r = make(DFG_INPUT_VAR, at(c));
                 text(r, DfgPort_NAME, cursorSpelling(target));
                 return {r, r, 0, true};
             }
@@ -1755,13 +1888,13 @@ private:
         std::vector<CXCursor> args;
         int n = clang_Cursor_getNumArguments(c);
         for (int i = 0; i < n; ++i) args.push_back(clang_Cursor_getArgument(c, static_cast<unsigned>(i)));
-        std::vector<CXCursor> kids = childrenOf(c);
+        const auto& kids = children(c);
         CXCursor callee = kids.empty() ? clang_getNullCursor() : kids.front();
         return callNode(c, callee, args);
     }
 
     Expr callNode(CXCursor c, CXCursor callee, const std::vector<CXCursor>& args) {
-        NodeId n = make(DFG_FUNC_CALL, startOf(c));
+        NodeId n = make(DFG_FUNC_CALL, at(c));
         CXCursor target = isNull(callee) ? clang_getNullCursor() : skipImplicitAndParens(callee);
         CXType functionType{};
         if (clang_getCursorKind(target) == CXCursor_DeclRefExpr &&
@@ -1769,7 +1902,7 @@ private:
             CXCursor fn = clang_getCursorReferenced(target);
             std::string name = cursorSpelling(fn);
             text(n, DfgFuncCall_NAME, name);
-            p_.callTargets.emplace_back(n, takeString(clang_getCursorUSR(fn)));
+            p_.callTargets.emplace_back(n, usrOf(fn));
             // A call with no declaration above it records no return type.
             bool declared = clang_Range_isNull(clang_getCursorExtent(fn)) == 0 ||
                             name.rfind("__builtin", 0) == 0;
@@ -1789,12 +1922,12 @@ private:
         }
         Chain list;
         for (CXCursor a : args) {
-            NodeId port = make(DFG_PORT_INFO, startOf(a));
+            NodeId port = make(DFG_PORT_INFO, at(a));
             ownExpr(port, DfgPortInfo_SIGNAL, expr(a));
             append(list, port);
         }
         ownChain(n, DfgFuncCall_ARGLIST, list);
-        candidate(Candidate::Call, n, DfgFuncCall_DIRECTIVE, startOf(c), endOf(c));
+        candidate(Candidate::Call, n, DfgFuncCall_DIRECTIVE, at(c), c);
         return single(n);
     }
 
@@ -1803,7 +1936,7 @@ private:
             c = skipImplicitAndParens(c);
             CXCursorKind k = clang_getCursorKind(c);
             if (k == CXCursor_DeclRefExpr || k == CXCursor_MemberRefExpr) return cursorSpelling(c);
-            std::vector<CXCursor> kids = childrenOf(c);
+            const auto& kids = children(c);
             if (kids.empty()) break;
             c = kids.front();
         }
@@ -1814,10 +1947,12 @@ private:
     // The checks report two such errors themselves: a call with the wrong
     // number of arguments, and an assignment to an enumeration constant.
     Expr recovered(CXCursor c) {
-        std::vector<CXCursor> kids = childrenOf(c);
+        std::vector<CXCursor> kids(children(c).begin(), children(c).end());
         while (kids.size() == 1 && clang_getCursorKind(kids[0]) == CXCursor_UnexposedExpr &&
-               clang_getCursorType(kids[0]).kind == CXType_Dependent)
-            kids = childrenOf(kids[0]);
+               clang_getCursorType(kids[0]).kind == CXType_Dependent) {
+            const auto& inner = children(kids[0]);
+            kids.assign(inner.begin(), inner.end());
+        }
         if (!kids.empty()) {
             CXCursor first = skipImplicitAndParens(kids[0]);
             CXCursor target = clang_getCursorReferenced(first);
@@ -1829,12 +1964,12 @@ private:
             if (kids.size() == 2 && clang_getCursorKind(first) == CXCursor_DeclRefExpr &&
                 clang_getCursorKind(target) == CXCursor_EnumConstantDecl &&
                 operatorBetween(kids[0], kids[1]) == "=") {
-                NodeId para = make(DFG_INPUT_PARA, startOf(kids[0]));
+                NodeId para = make(DFG_INPUT_PARA, at(kids[0]));
                 text(para, DfgPort_NAME, cursorSpelling(target));
                 if (NodeId e = enumNode(clang_getCursorSemanticParent(target)))
                     setAttrNode(g_, para, DfgPort_DECL, e);
                 Expr value = expr(kids[1]);
-                return assignment(single(para), startOf(c), value);
+                return assignment(single(para), at(c), value);
             }
         }
         unsupported(c, "an expression that does not compile");
@@ -1872,34 +2007,39 @@ private:
 
     // The first call of the line (the outermost one of those that start
     // first), else one that ends on the line.
-    const Candidate* callOnLine(unsigned line) {
+    const Candidate* callOnLine(unsigned line, const std::vector<const Candidate*>& onLine) {
         const Candidate* best = nullptr;
-        for (const Candidate& c : candidates_)
-            if (c.kind == Candidate::Call && c.line == line && (!best || c.offset < best->offset))
-                best = &c;
+        for (const Candidate* c : onLine)
+            if (c->kind == Candidate::Call && (!best || c->offset < best->offset)) best = c;
         if (best) return best;
         for (const Candidate& c : candidates_)
-            if (c.kind == Candidate::Call && c.endLine == line && (!best || c.offset < best->offset))
+            if (c.kind == Candidate::Call && (!best || c.offset < best->offset) && endLine(c) == line)
                 best = &c;
         return best;
     }
 
     void attachDirectives() {
+        if (directives_.empty()) return;
+        std::unordered_map<unsigned, std::vector<const Candidate*>> byLine;
+        for (const Candidate& c : candidates_) byLine[c.line].push_back(&c);
+        const std::vector<const Candidate*> none;
         for (const DirectiveComment& d : directives_) {
-            std::string_view keyword = directiveKeyword(d.text);
-            DirectiveTarget target = directiveTarget(keyword);
+            auto it = byLine.find(d.line);
+            const std::vector<const Candidate*>& onLine = it == byLine.end() ? none : it->second;
+            auto first = [&](Candidate::Kind kind) -> const Candidate* {
+                for (const Candidate* c : onLine)
+                    if (c->kind == kind) return c;
+                return nullptr;
+            };
+            DirectiveTarget target = directiveTarget(directiveKeyword(d.text));
             if (target == DirectiveTarget::LoopOrCall) {
-                const Candidate* loopCandidate = nullptr;
-                for (const Candidate& c : candidates_)
-                    if (c.kind == Candidate::Loop && c.line == d.line && !loopCandidate)
-                        loopCandidate = &c;
-                if (loopCandidate) {
+                if (const Candidate* loopCandidate = first(Candidate::Loop)) {
                     attachTo(loopCandidate->node, loopCandidate->attr, d);
                     continue;
                 }
             }
             if (target == DirectiveTarget::Call || target == DirectiveTarget::LoopOrCall) {
-                if (const Candidate* c = callOnLine(d.line))
+                if (const Candidate* c = callOnLine(d.line, onLine))
                     attachTo(c->node, c->attr, d);
                 else
                     warn(d, target == DirectiveTarget::Call ? "there is no call on its line"
@@ -1907,19 +2047,16 @@ private:
                 continue;
             }
             bool attached = false;
-            for (const Candidate& c : candidates_) {
-                if (c.kind == Candidate::Declaration && c.line == d.line) {
-                    attachTo(c.node, c.attr, d);
+            for (const Candidate* c : onLine) {
+                if (c->kind == Candidate::Declaration) {
+                    attachTo(c->node, c->attr, d);
                     attached = true;
                 }
             }
             if (!attached) {
-                for (const Candidate& c : candidates_) {
-                    if (c.kind == Candidate::Function && c.line == d.line) {
-                        attachTo(c.node, c.attr, d);
-                        attached = true;
-                        break;
-                    }
+                if (const Candidate* f = first(Candidate::Function)) {
+                    attachTo(f->node, f->attr, d);
+                    attached = true;
                 }
             }
             if (!attached) warn(d, "there is no declaration or function definition on its line");
@@ -1947,10 +2084,24 @@ private:
     CursorMap<NodeId> enums_;
     CursorMap<NodeId> typedefs_;
     CursorMap<NodeId> labels_;
+    // The tree's lists live as long as the translation of the file: one
+    // arena holds them all.
+    std::pmr::monotonic_buffer_resource arena_;
+    ArenaCursorMap<Cursors> kids_{&arena_};
+    CursorMap<Referenced> referenced_;
+    CursorMap<std::string> usrs_;
+    std::map<std::tuple<int, void*, void*>, std::string> typeNames_;
     std::vector<std::pair<NodeId, CXCursor>> gotos_;
     std::unordered_map<NodeId, std::vector<std::pair<std::string, NodeId>>> structMembers_;
     std::vector<std::pair<NodeId, CXCursor>> pendingStructLinks_;
     int depth_ = 0;
+    CXFile contentsFile_ = nullptr;
+    const char* contents_ = nullptr;
+    std::size_t contentsSize_ = 0;
+    CXSourceLocation lastLoc_ = clang_getNullLocation();
+    std::string lastFile_;
+    unsigned lastLine_ = 0;
+    unsigned lastColumn_ = 0;
 };
 
 }  // namespace
