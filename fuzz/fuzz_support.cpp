@@ -13,7 +13,7 @@
 #include "check/directive_checks.h"
 #include "constraint/constraint_file.h"
 #include "directive/directive_parser.h"
-#include "driver/run.h"
+#include "api/checker.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
 #include "util/large_stack.h"

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "cdfg/chain.h"
+
 namespace {
 
 struct StructClonePair {
@@ -210,8 +212,7 @@ NodeId lastInChain(const CdfgGraph& g, NodeId node) {
 NodeId findDirective(const CdfgGraph& g, NodeId firstDirective, std::int32_t type,
                      const char** text) {
     if (text) *text = nullptr;
-    std::size_t steps = 0;
-    for (NodeId d = firstDirective; d != 0 && steps < stepLimit(g); d = getNextId(g, d), ++steps) {
+    for (NodeId d : chain(g, firstDirective)) {
         if (getAttrSigned(g, d, DfgDirective_TYPE) == type) {
             if (text) *text = getAttrString(g, d, DfgDirective_STR);
             return d;

@@ -1,5 +1,6 @@
 #include "check/call_walk.h"
 
+#include "cdfg/chain.h"
 namespace {
 
 // The outermost level of a walk sizes its visits to the graph.
@@ -36,9 +37,8 @@ void walkInitializer(CallWalk& walk, NodeId first) {
     DepthGuard guard(walk);
     if (guard.tooDeep()) return;
     const CdfgGraph& g = *walk.graph;
-    std::size_t limit = chainStepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId n = first; n != 0 && steps < limit && visit(walk); n = getNextId(g, n), ++steps) {
+    for (NodeId n : chain(g, first)) {
+        if (!visit(walk)) break;
         switch (getKind(g, n)) {
             case CFG_MEMBER_LIST: walkInitializer(walk, getAttrInt(g, n, CfgMemberList_MEMBER)); break;
             case CFG_MEMBER: {
@@ -59,20 +59,18 @@ void walkInitializer(CallWalk& walk, NodeId first) {
 void walkCallArguments(CallWalk& walk, NodeId call) {
     openWalk(walk);
     const CdfgGraph& g = *walk.graph;
-    std::size_t limit = chainStepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId a = getAttrInt(g, call, DfgFuncCall_ARGLIST); a != 0 && steps < limit && visit(walk);
-         a = getNextId(g, a), ++steps)
+    for (NodeId a : chain(g, getAttrInt(g, call, DfgFuncCall_ARGLIST))) {
+        if (!visit(walk)) break;
         walkExpression(walk, getAttrInt(g, a, DfgPortInfo_SIGNAL));
+    }
 }
 
 void walkExpression(CallWalk& walk, NodeId first) {
     DepthGuard guard(walk);
     if (guard.tooDeep()) return;
     const CdfgGraph& g = *walk.graph;
-    std::size_t limit = chainStepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId x = first; x != 0 && steps < limit && visit(walk); x = getNextId(g, x), ++steps) {
+    for (NodeId x : chain(g, first)) {
+        if (!visit(walk)) break;
         switch (getKind(g, x)) {
             case DFG_OPERATION:
                 walkExpression(walk, getAttrInt(g, x, DfgOpe_LEFT));
@@ -81,10 +79,10 @@ void walkExpression(CallWalk& walk, NodeId first) {
                 break;
             case DFG_INPUT_VAR:
             case DFG_OUTPUT_VAR: {
-                std::size_t dimSteps = 0;
-                for (NodeId d = getAttrInt(g, x, DfgPort_DIMNODE); d != 0 && dimSteps < limit && visit(walk);
-                     d = getNextId(g, d), ++dimSteps)
+                for (NodeId d : chain(g, getAttrInt(g, x, DfgPort_DIMNODE))) {
+                    if (!visit(walk)) break;
                     if (getKind(g, d) == DFG_DIMENSION) walkExpression(walk, getAttrInt(g, d, DfgDim_NODE));
+                }
                 break;
             }
             case DFG_FUNC_CALL:
@@ -104,46 +102,44 @@ void walkExpression(CallWalk& walk, NodeId first) {
 void walkExpressionList(CallWalk& walk, NodeId first) {
     openWalk(walk);
     const CdfgGraph& g = *walk.graph;
-    std::size_t limit = chainStepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId m = first; m != 0 && steps < limit && visit(walk); m = getNextId(g, m), ++steps)
+    for (NodeId m : chain(g, first)) {
+        if (!visit(walk)) break;
         walkExpression(walk, getAttrInt(g, m, DfgOpeman_OPE));
+    }
 }
 
 void walkDeclarations(CallWalk& walk, NodeId first) {
     openWalk(walk);
     const CdfgGraph& g = *walk.graph;
-    std::size_t limit = chainStepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId d = first; d != 0 && steps < limit && visit(walk); d = getNextId(g, d), ++steps)
+    for (NodeId d : chain(g, first)) {
+        if (!visit(walk)) break;
         if (getKind(g, d) == CFG_DECLARE) walkInitializer(walk, getAttrInt(g, d, CfgDecl_INIT));
+    }
 }
 
 void walkStatements(CallWalk& walk, NodeId first) {
     DepthGuard guard(walk);
     if (guard.tooDeep()) return;
     const CdfgGraph& g = *walk.graph;
-    std::size_t limit = chainStepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId s = first; s != 0 && steps < limit && visit(walk); s = getNextId(g, s), ++steps) {
+    for (NodeId s : chain(g, first)) {
+        if (!visit(walk)) break;
         switch (getKind(g, s)) {
             case CFG_STATE_CASE:
             case CFG_STATE_CASEX:
             case CFG_STATE_CASEZ: {
                 walkExpressionList(walk, getAttrInt(g, s, CfgStateCase_CONDOPE));
-                std::size_t itemSteps = 0;
-                for (NodeId item = getAttrInt(g, s, CfgStateCase_STATOPE);
-                     item != 0 && itemSteps < limit && visit(walk); item = getNextId(g, item), ++itemSteps)
+                for (NodeId item : chain(g, getAttrInt(g, s, CfgStateCase_STATOPE))) {
+                    if (!visit(walk)) break;
                     if (getKind(g, item) == CFG_CASE_ITEM)
                         walkStatements(walk, getAttrInt(g, item, CfgCaseItem_CFG));
+                }
                 break;
             }
             case CFG_STATE_DATAPATH: walkExpressionList(walk, getAttrInt(g, s, CfgDatapath_OPELIST)); break;
             case CFG_STATE_IF: {
                 walkExpressionList(walk, getAttrInt(g, s, CfgStateIf_CONDOPE));
-                std::size_t branchSteps = 0;
-                for (NodeId b = getAttrInt(g, s, CfgStateIf_STATOPE);
-                     b != 0 && branchSteps < limit && visit(walk); b = getNextId(g, b), ++branchSteps) {
+                for (NodeId b : chain(g, getAttrInt(g, s, CfgStateIf_STATOPE))) {
+                    if (!visit(walk)) break;
                     std::uint32_t kind = getKind(g, b);
                     if (kind == CFG_IF_THEN)
                         walkStatements(walk, getAttrInt(g, b, CfgIfThen_CFG));
@@ -153,9 +149,8 @@ void walkStatements(CallWalk& walk, NodeId first) {
                 break;
             }
             case CFG_LOOP_BEGIN: {
-                std::size_t partSteps = 0;
-                for (NodeId p = getAttrInt(g, s, CfgLoopBegin_CFG);
-                     p != 0 && partSteps < limit && visit(walk); p = getNextId(g, p), ++partSteps) {
+                for (NodeId p : chain(g, getAttrInt(g, s, CfgLoopBegin_CFG))) {
+                    if (!visit(walk)) break;
                     switch (getKind(g, p)) {
                         case CFG_LOOP_INIT: walkExpressionList(walk, getAttrInt(g, p, CfgLoopInit_OPELIST)); break;
                         case CFG_LOOP_COND: walkExpressionList(walk, getAttrInt(g, p, CfgLoopCond_CONDOPE)); break;

@@ -54,7 +54,3 @@ void walkCallArguments(CallWalk& walk, NodeId call);
 // A function's statements (CfgFunc_STARTCFG), then its declarations
 // (CfgFunc_DECLARE).
 void walkFunctionBody(CallWalk& walk, NodeId function);
-
-// Upper bound of steps along one chain: a chain never holds more nodes than
-// the graph, so a walk that takes more steps has met a NextId loop.
-inline std::size_t chainStepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cdfg/chain.h"
 #include "cdfg/graph_ops.h"
 #include "check/declaration_checks.h"
 #include "check/directive_checks.h"
@@ -10,8 +11,8 @@
 #include "check/logical_float.h"
 #include "check/usage_walk.h"
 #include "check/walk_budget.h"
-#include "driver/run_settings.h"
 #include "report/messages.h"
+#include "util/run_settings.h"
 
 bool autoScope = false;
 
@@ -92,10 +93,10 @@ int checkReference(CdfgGraph& g, NodeId ref) {
     int result = collectDeclaration(g, ref);
     WalkLevel level(budget, g);
     if (!level.open()) return result;
-    std::size_t steps = 0;
-    for (NodeId dim = getAttrInt(g, ref, DfgPort_DIMNODE);
-         dim && steps < level.chainSteps() && level.visit(); dim = getNextId(g, dim), ++steps)
+    for (NodeId dim : chain(g, getAttrInt(g, ref, DfgPort_DIMNODE), level.chainSteps())) {
+        if (!level.visit()) break;
         result |= checkExpression(g, getAttrInt(g, dim, DfgDim_NODE));
+    }
     return result;
 }
 
@@ -123,10 +124,10 @@ int checkCall(CdfgGraph& g, NodeId call) {
     result |= checkMemoryAndLibrary(g, call);
     WalkLevel level(budget, g);
     if (!level.open()) return result;
-    std::size_t steps = 0;
-    for (NodeId arg = getAttrInt(g, call, DfgFuncCall_ARGLIST);
-         arg && steps < level.chainSteps() && level.visit(); arg = getNextId(g, arg), ++steps)
+    for (NodeId arg : chain(g, getAttrInt(g, call, DfgFuncCall_ARGLIST), level.chainSteps())) {
+        if (!level.visit()) break;
         result |= checkExpression(g, getAttrInt(g, arg, DfgPortInfo_SIGNAL));
+    }
     return result;
 }
 
@@ -139,10 +140,8 @@ int checkIf(CdfgGraph& g, NodeId statement) {
     }
     WalkLevel level(budget, g);
     if (!level.open()) return result;
-    std::size_t steps = 0;
-    for (NodeId branch = getAttrInt(g, statement, CfgStateIf_STATOPE);
-         branch && steps < level.chainSteps() && level.visit();
-         branch = getNextId(g, branch), ++steps) {
+    for (NodeId branch : chain(g, getAttrInt(g, statement, CfgStateIf_STATOPE), level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(g, branch);
         if (kind == CFG_IF_THEN)
             result |= checkStatements(g, getAttrInt(g, branch, CfgIfThen_CFG));
@@ -157,9 +156,8 @@ int checkSwitch(CdfgGraph& g, NodeId statement) {
     int result = checkOperationList(g, getAttrInt(g, statement, CfgStateCase_CONDOPE));
     WalkLevel level(budget, g);
     if (!level.open()) return result;
-    std::size_t steps = 0;
-    for (NodeId item = getAttrInt(g, statement, CfgStateCase_STATOPE);
-         item && steps < level.chainSteps() && level.visit(); item = getNextId(g, item), ++steps) {
+    for (NodeId item : chain(g, getAttrInt(g, statement, CfgStateCase_STATOPE), level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(g, item);
         if (kind == CFG_STATE_DATAPATH) {
             printMessage(528, fileOf(g, item), lineOf(g, item), lineOf(g, item));
@@ -175,9 +173,8 @@ int checkLoop(CdfgGraph& g, NodeId statement) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId part = getAttrInt(g, statement, CfgLoopBegin_CFG);
-         part && steps < level.chainSteps() && level.visit(); part = getNextId(g, part), ++steps) {
+    for (NodeId part : chain(g, getAttrInt(g, statement, CfgLoopBegin_CFG), level.chainSteps())) {
+        if (!level.visit()) break;
         switch (getKind(g, part)) {
             case CFG_LOOP_INIT:
                 result |= checkOperationList(g, getAttrInt(g, part, CfgLoopInit_OPELIST));
@@ -230,9 +227,8 @@ int checkBraceList(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(g, n), ++steps) {
+    for (NodeId n : chain(g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(g, n);
         if (kind == CFG_MEMBER_LIST)
             result |= checkBraceList(g, getAttrInt(g, n, CfgMemberList_MEMBER));
@@ -247,10 +243,10 @@ int checkDeclaration(CdfgGraph& g, NodeId declaration) {
     {
         WalkLevel level(budget, g);
         if (!level.open()) return 0;
-        std::size_t steps = 0;
-        for (NodeId dim = getAttrInt(g, declaration, CfgDecl_DIMNODE);
-             dim && steps < level.chainSteps() && level.visit(); dim = getNextId(g, dim), ++steps)
+        for (NodeId dim : chain(g, getAttrInt(g, declaration, CfgDecl_DIMNODE), level.chainSteps())) {
+            if (!level.visit()) break;
             result |= checkExpression(g, getAttrInt(g, dim, DfgDim_NODE));
+        }
     }
     if (autoScope) result |= checkAutoSize(g, declaration);
     NodeId init = getAttrInt(g, declaration, CfgDecl_INIT);
@@ -267,10 +263,8 @@ int checkDeclaration(CdfgGraph& g, NodeId declaration) {
 bool ifAlwaysReturns(const CdfgGraph& g, NodeId statement, WalkLevel& level) {
     bool thenReturns = false;
     bool elseReturns = false;
-    std::size_t steps = 0;
-    for (NodeId branch = getAttrInt(g, statement, CfgStateIf_STATOPE);
-         branch && steps < level.chainSteps() && level.visit();
-         branch = getNextId(g, branch), ++steps) {
+    for (NodeId branch : chain(g, getAttrInt(g, statement, CfgStateIf_STATOPE), level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(g, branch);
         if (kind == CFG_IF_THEN)
             thenReturns = alwaysReturns(g, getAttrInt(g, branch, CfgIfThen_CFG));
@@ -284,9 +278,8 @@ bool ifAlwaysReturns(const CdfgGraph& g, NodeId statement, WalkLevel& level) {
 // and a default item returns.
 bool switchAlwaysReturns(const CdfgGraph& g, NodeId statement, WalkLevel& level) {
     bool defaultReturns = false;
-    std::size_t steps = 0;
-    for (NodeId item = getAttrInt(g, statement, CfgStateCase_STATOPE);
-         item && steps < level.chainSteps() && level.visit(); item = getNextId(g, item), ++steps) {
+    for (NodeId item : chain(g, getAttrInt(g, statement, CfgStateCase_STATOPE), level.chainSteps())) {
+        if (!level.visit()) break;
         if (getKind(g, item) != CFG_CASE_ITEM) continue;
         bool returns = alwaysReturns(g, getAttrInt(g, item, CfgCaseItem_CFG));
         if (getAttrInt(g, item, CfgCaseItem_EXP) != 0) {
@@ -331,9 +324,8 @@ bool isFloatingCall(const CdfgGraph& g, NodeId call) {
 bool expressionHasFloating(const CdfgGraph& g, NodeId first) {
     WalkLevel level(budget, g);
     if (!level.open()) return false;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(g, n), ++steps) {
+    for (NodeId n : chain(g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         switch (getKind(g, n)) {
             case DFG_OPERATION:
                 if (expressionHasFloating(g, getAttrInt(g, n, DfgOpe_LEFT)) ||
@@ -366,10 +358,10 @@ int checkOperationList(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId item = first; item && steps < level.chainSteps() && level.visit();
-         item = getNextId(g, item), ++steps)
+    for (NodeId item : chain(g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         result |= checkExpression(g, getAttrInt(g, item, DfgOpeman_OPE));
+    }
     return result;
 }
 
@@ -377,9 +369,8 @@ int checkExpression(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(g, n), ++steps) {
+    for (NodeId n : chain(g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(g, n);
         if (kind == DFG_OPERATION)
             result |= checkOperation(g, n);
@@ -399,9 +390,8 @@ int checkStatements(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(g, n), ++steps) {
+    for (NodeId n : chain(g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(g, n);
         if (kind == CFG_STATE_DATAPATH)
             result |= checkOperationList(g, getAttrInt(g, n, CfgDatapath_OPELIST));
@@ -423,10 +413,10 @@ int checkDeclarations(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(g, n), ++steps)
+    for (NodeId n : chain(g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         if (getKind(g, n) == CFG_DECLARE) result |= checkDeclaration(g, n);
+    }
     return result;
 }
 
@@ -443,19 +433,18 @@ int checkMissingReturn(CdfgGraph& g, NodeId function) {
 int containsFloating(const CdfgGraph& g, NodeId firstItem) {
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId item = firstItem; item && steps < level.chainSteps() && level.visit();
-         item = getNextId(g, item), ++steps)
+    for (NodeId item : chain(g, firstItem, level.chainSteps())) {
+        if (!level.visit()) break;
         if (expressionHasFloating(g, getAttrInt(g, item, DfgOpeman_OPE))) return 1;
+    }
     return 0;
 }
 
 int alwaysReturns(const CdfgGraph& g, NodeId first) {
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(g, n), ++steps) {
+    for (NodeId n : chain(g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(g, n);
         if (kind == CFG_RETURN) return 1;
         if (kind == CFG_STATE_IF && ifAlwaysReturns(g, n, level)) return 1;

@@ -10,7 +10,7 @@
 #include "check/function_tree.h"
 #include "check/global_updates.h"
 #include "check/outside_calls.h"
-#include "driver/run_settings.h"
+#include "util/run_settings.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
 

@@ -5,12 +5,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "cdfg/chain.h"
 #include "cdfg/validate.h"
 #include "check/directive_checks.h"
 #include "check/logical_float.h"
-#include "driver/run_settings.h"
 #include "report/messages.h"
 #include "util/memory.h"
+#include "util/run_settings.h"
 
 DeclEntry* declList = nullptr;
 
@@ -30,8 +31,6 @@ template <typename... Args>
 void reportAt(const CdfgGraph& g, NodeId node, int code, Args... args) {
     printMessage(code, orEmpty(getFileName(g, node)), static_cast<int>(getLine(g, node)), args...);
 }
-
-std::size_t chainBudget(const CdfgGraph& g) { return g.nodes.size() + 1; }
 
 // A numeric attribute as a signed value: 64 bits when stored as such, else
 // the 32-bit value sign-extended.
@@ -57,9 +56,7 @@ void addEntry(CdfgGraph& g, NodeId declaration, NodeId owner) {
 void collectMembers(CdfgGraph& g, NodeId structNode, NodeId owner, int depth) {
     if (structNode == 0 || depth > kMaxDepth) return;
     if (getAttrSigned(g, structNode, CfgStruct_UNION) == 1) reportAt(g, owner, 524);
-    std::size_t budget = chainBudget(g);
-    for (NodeId m = getAttrInt(g, structNode, CfgStruct_MEMBER); m != 0 && budget > 0;
-         m = getNextId(g, m), --budget) {
+    for (NodeId m : chain(g, getAttrInt(g, structNode, CfgStruct_MEMBER))) {
         if (getKind(g, m) != CFG_DECLARE || getMark(g, m) != 0) continue;
         addEntry(g, m, owner);
         // Marking first means a structure that contains itself ends here.
@@ -74,9 +71,7 @@ void collectMembers(CdfgGraph& g, NodeId structNode, NodeId owner, int depth) {
 bool reportPointerMember(const CdfgGraph& g, NodeId structNode, NodeId owner,
                          std::unordered_set<NodeId>& searched, int depth) {
     if (structNode == 0 || depth > kMaxDepth || !searched.insert(structNode).second) return false;
-    std::size_t budget = chainBudget(g);
-    for (NodeId m = getAttrInt(g, structNode, CfgStruct_MEMBER); m != 0 && budget > 0;
-         m = getNextId(g, m), --budget) {
+    for (NodeId m : chain(g, getAttrInt(g, structNode, CfgStruct_MEMBER))) {
         if (getKind(g, m) != CFG_DECLARE) continue;
         if (getAttrSigned(g, m, CfgDecl_POINTERCNT) > 0) {
             const char* tag = getAttrString(g, structNode, CfgStruct_TAGNAME);
@@ -130,13 +125,11 @@ bool isConstantExpr(CdfgGraph& g, NodeId first, int depth, ConstScan& scan) {
 // time. The first dimension of a parameter may stay empty.
 int checkArraySize(CdfgGraph& g, NodeId declaration) {
     bool parameter = getAttrSigned(g, declaration, CfgDecl_KIND) == DECL_ARG;
-    ConstScan scan{chainBudget(g)};
+    ConstScan scan{chainLimit(g)};
     int result = 0;
     int index = 0;
-    std::size_t budget = chainBudget(g);
-    for (NodeId dim = getAttrInt(g, declaration, CfgDecl_DIMNODE); dim != 0 && budget > 0;
-         dim = getNextId(g, dim), --budget, ++index) {
-        if (parameter && index == 0) continue;
+    for (NodeId dim : chain(g, getAttrInt(g, declaration, CfgDecl_DIMNODE))) {
+        if (parameter && index++ == 0) continue;
         NodeId size = getAttrInt(g, dim, DfgDim_NODE);
         if (size == 0 || !isConstantExpr(g, size, 0, scan)) {
             reportAt(g, declaration, 511, declName(g, declaration));
@@ -154,9 +147,7 @@ int checkEntry(CdfgGraph& g, const DeclEntry& entry) {
                            : std::string(declName(g, d));
     int result = checkArraySize(g, d);
 
-    std::size_t budget = chainBudget(g);
-    for (NodeId dir = getAttrInt(g, d, CfgDecl_DIRECTIVE); dir != 0 && budget > 0;
-         dir = getNextId(g, dir), --budget) {
+    for (NodeId dir : chain(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))) {
         if (getAttrSigned(g, dir, DfgDirective_TYPE) == DIRE_Directive &&
             checkVariableDirective(g, d, dir) != 0)
             result = -1;
@@ -261,9 +252,7 @@ std::int64_t structSize(const CdfgGraph& g, NodeId structNode, SizeMemo& memo, i
     if (auto found = memo.sizes.find(structNode); found != memo.sizes.end()) return found->second;
     if (!memo.open.insert(structNode).second) return 0;
     std::uint64_t sum = 0;
-    std::size_t budget = chainBudget(g);
-    for (NodeId m = getAttrInt(g, structNode, CfgStruct_MEMBER); m != 0 && budget > 0;
-         m = getNextId(g, m), --budget) {
+    for (NodeId m : chain(g, getAttrInt(g, structNode, CfgStruct_MEMBER))) {
         if (getKind(g, m) != CFG_DECLARE) continue;
         std::int64_t count = elementCount(g, m);
         if (count <= 0) count = 1;
@@ -344,15 +333,13 @@ int isStandardHeaderStruct(const CdfgGraph& g, NodeId declaration) {
 }
 
 std::int64_t evalConstExpr(const CdfgGraph& g, NodeId node) {
-    std::size_t budget = chainBudget(g);
+    std::size_t budget = chainLimit(g);
     return evalNode(g, node, 0, budget);
 }
 
 std::int64_t elementCount(const CdfgGraph& g, NodeId declaration) {
     std::uint64_t count = 1;
-    std::size_t budget = chainBudget(g);
-    for (NodeId dim = getAttrInt(g, declaration, CfgDecl_DIMNODE); dim != 0 && budget > 0;
-         dim = getNextId(g, dim), --budget) {
+    for (NodeId dim : chain(g, getAttrInt(g, declaration, CfgDecl_DIMNODE))) {
         NodeId expr = getAttrInt(g, dim, DfgDim_NODE);
         std::int64_t size = getKind(g, expr) == DFG_OPERATION ? evalConstExpr(g, expr)
                                                                : readSigned(g, dim, DfgDim_CNT);

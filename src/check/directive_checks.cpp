@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "cdfg/chain.h"
 #include "cdfg/graph_ops.h"
 #include "cdfg/validate.h"
 #include "check/function_tree.h"
-#include "driver/run_settings.h"
 #include "report/messages.h"
+#include "util/run_settings.h"
 #include "util/strings.h"
 
 namespace {
@@ -122,8 +123,7 @@ int checkWidth(CdfgGraph& g, NodeId position, int tokenCount, char** tokens,
 }
 
 bool hasDirectiveText(const CdfgGraph& g, NodeId first, const char* text) {
-    std::size_t budget = g.nodes.size() + 1;
-    for (NodeId d = first; d != 0 && budget > 0; d = getNextId(g, d), --budget) {
+    for (NodeId d : chain(g, first)) {
         const std::string* s = getAttrText(g, d, DfgDirective_STR);
         if (s && *s == text) return true;
     }
@@ -177,12 +177,9 @@ const char* misplacedDirectiveName(const char* keyword) {
 
 int checkPlacementOfDeclarations(CdfgGraph& g, NodeId first) {
     int result = 0;
-    std::size_t budget = g.nodes.size() + 1;
-    for (NodeId d = first; d != 0 && budget > 0; d = getNextId(g, d), --budget) {
+    for (NodeId d : chain(g, first)) {
         if (getKind(g, d) != CFG_DECLARE) continue;
-        std::size_t directiveBudget = g.nodes.size() + 1;
-        for (NodeId dir = getAttrInt(g, d, CfgDecl_DIRECTIVE); dir != 0 && directiveBudget > 0;
-             dir = getNextId(g, dir), --directiveBudget) {
+        for (NodeId dir : chain(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))) {
             if (getAttrSigned(g, dir, DfgDirective_TYPE) != DIRE_Directive) continue;
             DirectiveTokens split;
             splitDirective(getAttrString(g, dir, DfgDirective_STR), split);

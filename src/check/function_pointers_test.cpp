@@ -5,7 +5,7 @@
 #include <string>
 
 #include "check/function_tree.h"
-#include "driver/run_settings.h"
+#include "util/run_settings.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
 

@@ -6,10 +6,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "cdfg/chain.h"
 #include "cdfg/graph_ops.h"
 #include "check/call_walk.h"
-#include "driver/run_settings.h"
 #include "report/messages.h"
+#include "util/run_settings.h"
 
 ModuleRecord* moduleList = nullptr;
 NodeId mainFunction = 0;
@@ -112,7 +113,7 @@ void checkPointerDepth(const CdfgGraph& g, NodeId declaration) {
 void checkModuleCall(const CdfgGraph& g, NodeId call) {
     const char* file = orEmpty(getFileName(g, call));
     int line = static_cast<int>(getLine(g, call));
-    std::size_t limit = chainStepLimit(g);
+    const std::size_t limit = chainLimit(g);
 
     NodeId n = getPrevId(g, call);
     for (std::size_t steps = 0; n != 0 && getKind(g, n) == DFG_SPEC && steps < limit; ++steps)
@@ -121,9 +122,7 @@ void checkModuleCall(const CdfgGraph& g, NodeId call) {
     if (n != 0 && (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING)) printMessage(518, file, line);
 
     bool pointerCheck = runSettings.moduleArgPointerCheck != 0;
-    std::size_t argSteps = 0;
-    for (NodeId a = getAttrInt(g, call, DfgFuncCall_ARGLIST); a != 0 && argSteps < limit;
-         a = getNextId(g, a), ++argSteps) {
+    for (NodeId a : chain(g, getAttrInt(g, call, DfgFuncCall_ARGLIST))) {
         NodeId e = lastInChain(g, getAttrInt(g, a, DfgPortInfo_SIGNAL));
         switch (getKind(g, e)) {
             case DFG_OPERATION: printMessage(519, file, line); break;
@@ -302,14 +301,9 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
 
 template <typename Visit>
 void forEachFunction(const CdfgGraph& g, NodeId files, Visit visit) {
-    std::size_t limit = chainStepLimit(g);
-    std::size_t fileSteps = 0;
-    for (NodeId f = files; f != 0 && fileSteps < limit; f = getNextId(g, f), ++fileSteps) {
-        std::size_t steps = 0;
-        for (NodeId e = getAttrInt(g, f, CfgFileinfo_ELEMENT); e != 0 && steps < limit;
-             e = getNextId(g, e), ++steps)
+    for (NodeId f : chain(g, files))
+        for (NodeId e : chain(g, getAttrInt(g, f, CfgFileinfo_ELEMENT)))
             if (getKind(g, e) == CFG_FUNCTION && !visit(e)) return;
-    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cdfg/chain.h"
 #include "check/declaration_checks.h"
 #include "check/usage_walk.h"
 #include "check/walk_budget.h"
@@ -49,9 +50,8 @@ bool isStructure(const CdfgGraph& g, NodeId declaration) {
 void addMembers(CdfgGraph& g, UseRecords& records, NodeId structure, std::size_t owner) {
     WalkLevel level(budget, g);
     if (!level.open()) return;
-    std::size_t steps = 0;
-    for (NodeId m = getAttrInt(g, structure, CfgStruct_MEMBER);
-         m && steps < level.chainSteps() && level.visit(); m = getNextId(g, m), ++steps) {
+    for (NodeId m : chain(g, getAttrInt(g, structure, CfgStruct_MEMBER), level.chainSteps())) {
+        if (!level.visit()) break;
         if (getKind(g, m) != CFG_DECLARE) continue;
         // Already recorded for this variable: a structure that contains itself.
         if (GlobalUseRecord* seen = recordOf(g, records, m); seen && seen->owner == owner)
@@ -66,9 +66,8 @@ void addGlobalRecords(CdfgGraph& g, UseRecords& records) {
     WalkLevel level(budget, g);
     for (const FileElement& e : fileElements(g)) {
         if (getKind(g, e.node) != CFG_DECLARE_DEF) continue;
-        std::size_t steps = 0;
-        for (NodeId d = getAttrInt(g, e.node, CfgDeclDef_DECL);
-             d && steps < level.chainSteps() && level.visit(); d = getNextId(g, d), ++steps) {
+        for (NodeId d : chain(g, getAttrInt(g, e.node, CfgDeclDef_DECL), level.chainSteps())) {
+            if (!level.visit()) break;
             if (getKind(g, d) != CFG_DECLARE) continue;
             if (!isStructure(g, d)) {
                 addRecord(g, records, d, kNoOwner);

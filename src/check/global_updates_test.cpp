@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "check/function_tree.h"
-#include "driver/run_settings.h"
+#include "util/run_settings.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
 

@@ -1,9 +1,9 @@
 #include "check/logical_float.h"
 
 #include "cdfg/validate.h"
-#include "driver/run_settings.h"
 #include "report/messages.h"
 #include "util/expr_type.h"
+#include "util/run_settings.h"
 
 namespace {
 

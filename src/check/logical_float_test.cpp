@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_settings.h"
+#include "util/run_settings.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
 

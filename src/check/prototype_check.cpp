@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cdfg/chain.h"
 #include "cdfg/graph_ops.h"
 #include "report/messages.h"
 #include "util/expr_type.h"
@@ -46,7 +47,10 @@ int lineOf(const CdfgGraph& g, NodeId node) { return static_cast<int>(getLine(g,
 // Number of nodes of a chain, stopping on a chain that loops.
 std::size_t chainLength(const CdfgGraph& g, NodeId first) {
     std::size_t count = 0;
-    for (NodeId n = first; n && count <= g.nodes.size(); n = getNextId(g, n)) ++count;
+    for (NodeId n : chain(g, first)) {
+        (void)n;
+        ++count;
+    }
     return count;
 }
 

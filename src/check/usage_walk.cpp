@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "cdfg/chain.h"
 #include "cdfg/graph_ops.h"
 #include "check/function_tree.h"
 #include "check/walk_budget.h"
@@ -27,10 +28,10 @@ void walkExpression(Walk& w, NodeId first);
 void walkStatements(Walk& w, NodeId first);
 
 void walkIndices(Walk& w, NodeId firstDimension, WalkLevel& level) {
-    std::size_t steps = 0;
-    for (NodeId dim = firstDimension; dim && steps < level.chainSteps() && level.visit();
-         dim = getNextId(w.g, dim), ++steps)
+    for (NodeId dim : chain(w.g, firstDimension, level.chainSteps())) {
+        if (!level.visit()) break;
         walkExpression(w, getAttrInt(w.g, dim, DfgDim_NODE));
+    }
 }
 
 // A reference and the index expressions of it and of every member it reaches.
@@ -58,11 +59,10 @@ void walkCall(Walk& w, NodeId call) {
     {
         WalkLevel level(budget, w.g);
         if (!level.open()) return;
-        std::size_t steps = 0;
-        for (NodeId arg = getAttrInt(w.g, call, DfgFuncCall_ARGLIST);
-             arg && steps < level.chainSteps() && level.visit();
-             arg = getNextId(w.g, arg), ++steps)
+        for (NodeId arg : chain(w.g, getAttrInt(w.g, call, DfgFuncCall_ARGLIST), level.chainSteps())) {
+            if (!level.visit()) break;
             walkExpression(w, getAttrInt(w.g, arg, DfgPortInfo_SIGNAL));
+        }
     }
     if (w.handlers.onCall) w.handlers.onCall(w.g, call, w.handlers.context);
 }
@@ -89,9 +89,8 @@ void walkAssignmentTarget(Walk& w, NodeId edge) {
 void walkExpression(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(w.g, n), ++steps) {
+    for (NodeId n : chain(w.g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(w.g, n);
         if (kind == DFG_OPERATION)
             walkOperation(w, n);
@@ -107,18 +106,17 @@ void walkExpression(Walk& w, NodeId first) {
 void walkOperationList(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    std::size_t steps = 0;
-    for (NodeId item = first; item && steps < level.chainSteps() && level.visit();
-         item = getNextId(w.g, item), ++steps)
+    for (NodeId item : chain(w.g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         walkExpression(w, getAttrInt(w.g, item, DfgOpeman_OPE));
+    }
 }
 
 void walkBraceList(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(w.g, n), ++steps) {
+    for (NodeId n : chain(w.g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(w.g, n);
         if (kind == CFG_MEMBER_LIST)
             walkBraceList(w, getAttrInt(w.g, n, CfgMemberList_MEMBER));
@@ -131,9 +129,8 @@ void walkBraceList(Walk& w, NodeId first) {
 void walkDeclarations(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    std::size_t steps = 0;
-    for (NodeId d = first; d && steps < level.chainSteps() && level.visit();
-         d = getNextId(w.g, d), ++steps) {
+    for (NodeId d : chain(w.g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         if (getKind(w.g, d) != CFG_DECLARE) continue;
         walkIndices(w, getAttrInt(w.g, d, CfgDecl_DIMNODE), level);
         NodeId init = getAttrInt(w.g, d, CfgDecl_INIT);
@@ -146,10 +143,8 @@ void walkDeclarations(Walk& w, NodeId first) {
 }
 
 void walkBranches(Walk& w, NodeId statement, WalkLevel& level) {
-    std::size_t steps = 0;
-    for (NodeId branch = getAttrInt(w.g, statement, CfgStateIf_STATOPE);
-         branch && steps < level.chainSteps() && level.visit();
-         branch = getNextId(w.g, branch), ++steps) {
+    for (NodeId branch : chain(w.g, getAttrInt(w.g, statement, CfgStateIf_STATOPE), level.chainSteps())) {
+        if (!level.visit()) break;
         std::uint32_t kind = getKind(w.g, branch);
         if (kind == CFG_IF_THEN)
             walkStatements(w, getAttrInt(w.g, branch, CfgIfThen_CFG));
@@ -159,19 +154,16 @@ void walkBranches(Walk& w, NodeId statement, WalkLevel& level) {
 }
 
 void walkCaseItems(Walk& w, NodeId statement, WalkLevel& level) {
-    std::size_t steps = 0;
-    for (NodeId item = getAttrInt(w.g, statement, CfgStateCase_STATOPE);
-         item && steps < level.chainSteps() && level.visit();
-         item = getNextId(w.g, item), ++steps)
+    for (NodeId item : chain(w.g, getAttrInt(w.g, statement, CfgStateCase_STATOPE), level.chainSteps())) {
+        if (!level.visit()) break;
         if (getKind(w.g, item) == CFG_CASE_ITEM)
             walkStatements(w, getAttrInt(w.g, item, CfgCaseItem_CFG));
+    }
 }
 
 void walkLoop(Walk& w, NodeId statement, WalkLevel& level) {
-    std::size_t steps = 0;
-    for (NodeId part = getAttrInt(w.g, statement, CfgLoopBegin_CFG);
-         part && steps < level.chainSteps() && level.visit();
-         part = getNextId(w.g, part), ++steps) {
+    for (NodeId part : chain(w.g, getAttrInt(w.g, statement, CfgLoopBegin_CFG), level.chainSteps())) {
+        if (!level.visit()) break;
         switch (getKind(w.g, part)) {
             case CFG_LOOP_INIT:
                 walkOperationList(w, getAttrInt(w.g, part, CfgLoopInit_OPELIST));
@@ -191,9 +183,8 @@ void walkLoop(Walk& w, NodeId statement, WalkLevel& level) {
 void walkStatements(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    std::size_t steps = 0;
-    for (NodeId n = first; n && steps < level.chainSteps() && level.visit();
-         n = getNextId(w.g, n), ++steps) {
+    for (NodeId n : chain(w.g, first, level.chainSteps())) {
+        if (!level.visit()) break;
         switch (getKind(w.g, n)) {
             case CFG_STATE_DATAPATH:
                 walkOperationList(w, getAttrInt(w.g, n, CfgDatapath_OPELIST));
@@ -220,16 +211,14 @@ void walkStatements(Walk& w, NodeId first) {
 
 std::vector<FileElement> fileElements(const CdfgGraph& g) {
     std::vector<FileElement> elements;
-    std::size_t limit = g.nodes.size() + 1;
-    std::size_t fileSteps = 0;
-    for (NodeId file = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT); file && fileSteps < limit;
-         file = getNextId(g, file), ++fileSteps) {
+    for (NodeId file : chain(g, getAttrInt(g, findRoot(g), CfgRoot_ELEMENT))) {
         if (getKind(g, file) != CFG_FILEINFO) continue;
         const char* fileName = getAttrString(g, file, CfgFileinfo_NAME);
-        std::size_t steps = 0;
-        for (NodeId e = getAttrInt(g, file, CfgFileinfo_ELEMENT);
-             e && steps < limit && elements.size() < limit; e = getNextId(g, e), ++steps)
+        for (NodeId e : chain(g, getAttrInt(g, file, CfgFileinfo_ELEMENT))) {
+            // No more elements than nodes, however the chains share nodes.
+            if (elements.size() >= chainLimit(g)) break;
             elements.push_back({e, fileName});
+        }
     }
     return elements;
 }

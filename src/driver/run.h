@@ -1,8 +1,9 @@
 // The program's entry sequence: start-up, argument loop, run sequence, exit.
 #pragma once
 
+#include "api/checker.h"
 #include "cdfg/graph.h"
-#include "driver/run_settings.h"
+#include "util/run_settings.h"
 
 inline constexpr const char* kProgramName = "tavikChk";
 inline constexpr const char* kProgramVersion = "0.01.08";
@@ -37,14 +38,3 @@ int runToStatus(int argc, char** argv);
 // runToStatus, then exits with that status.
 [[noreturn]] void runProgram(int argc, char** argv);
 
-// The whole program inside the calling process, for tests and fuzzing: the
-// same output and the same exit status as a run of the program, returned
-// instead of exiting, including after a memory failure or when node ids run
-// out. Process-wide state is reset before and after, so runs can follow each
-// other; the message capture is left as the caller set it. Runs the walks on
-// the caller's stack: deep programs need a large one (runOnLargeStack).
-int runChecker(int argc, char** argv);
-// Puts back every process-wide state a run leaves: run settings, message
-// counters, the function tree, the constraint lists and reader state, the
-// declaration check and clone state, the flags of the usage walk.
-void resetRunState();

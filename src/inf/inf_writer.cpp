@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cdfg/chain.h"
 #include "directive/directive_parser.h"
 #include "report/messages.h"
 
@@ -75,8 +76,6 @@ public:
 private:
     InfWriter& w_;
 };
-
-std::size_t stepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }
 
 bool spend(InfWriter& w) {
     if (w.budget == 0) return false;
@@ -149,10 +148,7 @@ void walkNode(InfWriter& w, NodeId node, bool asOperand) {
                 if (directive == DIRECTIVE_MODULE && target) w.moduleFunctions.push_back(target);
                 std::size_t index = w.calls.size();
                 w.calls.push_back({target, directive, w.depth, 0});
-                std::size_t limit = stepLimit(g);
-                std::size_t steps = 0;
-                for (NodeId a = getAttrInt(g, node, DfgFuncCall_ARGLIST); a != 0 && steps < limit;
-                     a = getNextId(g, a), ++steps)
+                for (NodeId a : chain(g, getAttrInt(g, node, DfgFuncCall_ARGLIST)))
                     walkExpression(w, getAttrInt(g, a, DfgPortInfo_SIGNAL));
                 w.calls[index].end = static_cast<std::uint32_t>(w.calls.size());
                 return;
@@ -168,10 +164,7 @@ void walkNode(InfWriter& w, NodeId node, bool asOperand) {
                 continue;
             case DFG_INPUT_VAR:
             case DFG_OUTPUT_VAR: {
-                std::size_t limit = stepLimit(g);
-                std::size_t steps = 0;
-                for (NodeId d = getAttrInt(g, node, DfgPort_DIMNODE); d != 0 && steps < limit;
-                     d = getNextId(g, d), ++steps)
+                for (NodeId d : chain(g, getAttrInt(g, node, DfgPort_DIMNODE)))
                     walkExpression(w, getAttrInt(g, d, DfgDim_NODE));
                 return;
             }
@@ -201,26 +194,18 @@ void walkExpression(InfWriter& w, NodeId node) {
         walkNode(w, node, false);
         return;
     }
-    std::size_t limit = stepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId m = node; m != 0 && steps < limit; m = getNextId(g, m), ++steps)
-        walkNode(w, getAttrInt(g, m, DfgOpeman_OPE), false);
+    for (NodeId m : chain(g, node)) walkNode(w, getAttrInt(g, m, DfgOpeman_OPE), false);
 }
 
 void walkDeclarations(InfWriter& w, NodeId first) {
     const CdfgGraph& g = *w.graph;
-    std::size_t limit = stepLimit(g);
-    std::size_t steps = 0;
-    for (NodeId d = first; d != 0 && steps < limit; d = getNextId(g, d), ++steps) {
+    for (NodeId d : chain(g, first)) {
         if (getKind(g, d) != CFG_DECLARE) continue;
         bool voidParameter = getAttrSigned(g, d, CfgDecl_VALTYPE) == DECL_VALTYPE_VOID &&
                              getAttrSigned(g, d, CfgDecl_POINTERCNT) == 0;
         if (!voidParameter) w.declarations.push_back(d);
         walkExpression(w, getAttrInt(g, d, CfgDecl_INIT));
-        std::size_t dimSteps = 0;
-        for (NodeId dim = getAttrInt(g, d, CfgDecl_DIMNODE); dim != 0 && dimSteps < limit;
-             dim = getNextId(g, dim), ++dimSteps)
-            walkExpression(w, getAttrInt(g, dim, DfgDim_NODE));
+        for (NodeId dim : chain(g, getAttrInt(g, d, CfgDecl_DIMNODE))) walkExpression(w, getAttrInt(g, dim, DfgDim_NODE));
     }
 }
 
@@ -232,7 +217,8 @@ void walkStatements(InfWriter& w, NodeId first) {
     Nesting nesting(w);
     if (nesting.tooDeep()) return;
     const CdfgGraph& g = *w.graph;
-    std::size_t limit = stepLimit(g);
+    // Not a range over the chain: a translate_off block is stepped over inside.
+    const std::size_t limit = chainLimit(g);
     std::size_t steps = 0;
     for (NodeId s = first; s != 0 && steps < limit; s = getNextId(g, s), ++steps) {
         switch (getKind(g, s)) {
@@ -251,9 +237,7 @@ void walkStatements(InfWriter& w, NodeId first) {
             case CFG_RETURN: walkExpression(w, getAttrInt(g, s, 2)); break;
             case CFG_STATE_IF: {
                 walkExpression(w, getAttrInt(g, s, CfgStateIf_CONDOPE));
-                std::size_t branchSteps = 0;
-                for (NodeId b = getAttrInt(g, s, CfgStateIf_STATOPE); b != 0 && branchSteps < limit;
-                     b = getNextId(g, b), ++branchSteps) {
+                for (NodeId b : chain(g, getAttrInt(g, s, CfgStateIf_STATOPE))) {
                     std::uint32_t kind = getKind(g, b);
                     if (kind == CFG_IF_THEN)
                         walkStatements(w, getAttrInt(g, b, CfgIfThen_CFG));
@@ -263,16 +247,12 @@ void walkStatements(InfWriter& w, NodeId first) {
                 break;
             }
             case CFG_STATE_CASE: {
-                std::size_t itemSteps = 0;
-                for (NodeId item = getAttrInt(g, s, CfgStateCase_STATOPE); item != 0 && itemSteps < limit;
-                     item = getNextId(g, item), ++itemSteps)
+                for (NodeId item : chain(g, getAttrInt(g, s, CfgStateCase_STATOPE)))
                     walkStatements(w, getAttrInt(g, item, CfgCaseItem_CFG));
                 break;
             }
             case CFG_LOOP_BEGIN: {
-                std::size_t partSteps = 0;
-                for (NodeId p = getAttrInt(g, s, CfgLoopBegin_CFG); p != 0 && partSteps < limit;
-                     p = getNextId(g, p), ++partSteps) {
+                for (NodeId p : chain(g, getAttrInt(g, s, CfgLoopBegin_CFG))) {
                     std::uint32_t kind = getKind(g, p);
                     if (kind == CFG_LOOP_COND)
                         walkExpression(w, getAttrInt(g, p, CfgLoopCond_CONDOPE));
@@ -303,13 +283,8 @@ void walkFunction(InfWriter& w, NodeId function, FunctionRecord& record) {
 void collect(InfWriter& w) {
     CdfgGraph& g = *w.graph;
     w.budget = 4 * g.nodes.size() + 64;
-    std::size_t limit = stepLimit(g);
-    std::size_t fileSteps = 0;
-    for (NodeId file = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT); file != 0 && fileSteps < limit;
-         file = getNextId(g, file), ++fileSteps) {
-        std::size_t steps = 0;
-        for (NodeId f = getAttrInt(g, file, CfgFileinfo_ELEMENT); f != 0 && steps < limit;
-             f = getNextId(g, f), ++steps) {
+    for (NodeId file : chain(g, getAttrInt(g, findRoot(g), CfgRoot_ELEMENT))) {
+        for (NodeId f : chain(g, getAttrInt(g, file, CfgFileinfo_ELEMENT))) {
             if (getKind(g, f) != CFG_FUNCTION) continue;
             auto [entry, added] = w.functionTable.try_emplace(f, static_cast<std::uint32_t>(w.functions.size()));
             if (added) w.functions.emplace_back();

@@ -13,7 +13,7 @@
 
 #include "cdfg/graph_ops.h"
 #include "check/function_tree.h"
-#include "driver/run_settings.h"
+#include "util/run_settings.h"
 #include "report/messages.h"
 #include "support/graph_builder.h"
 

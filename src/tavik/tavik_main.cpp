@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "api/checker.h"
 #include "cdfg/reader.h"
 #include "cdfg/writer.h"
-#include "driver/run.h"
 #include "frontend/frontend.h"
 #include "report/messages.h"
 #include "tavik/findings.h"

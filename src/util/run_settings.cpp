@@ -1,0 +1,3 @@
+#include "util/run_settings.h"
+
+RunSettings runSettings;
