@@ -24,6 +24,7 @@ namespace {
 
 struct Scratch {
     std::string dir;
+    pid_t owner = getpid();
     Scratch() {
         const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
         std::string pattern = std::string(base) + "/tavik-fuzz-XXXXXX";
@@ -33,7 +34,10 @@ struct Scratch {
         }
         dir = pattern;
     }
+    // A child forked from the owner (a test's) that exits must not take the
+    // directory away from its parent.
     ~Scratch() {
+        if (getpid() != owner) return;
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
