@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "support/graph_builder.h"
+#include "graph_builder.h"
 
 namespace {
 

@@ -7,15 +7,15 @@
 #include <filesystem>
 #include <memory>
 
+#include "api/checker.h"
 #include "cdfg/reader.h"
 #include "cdfg/validate.h"
 #include "cdfg/writer.h"
 #include "check/directive_checks.h"
 #include "constraint/constraint_file.h"
 #include "directive/directive_parser.h"
-#include "api/checker.h"
+#include "graph_builder.h"
 #include "report/messages.h"
-#include "support/graph_builder.h"
 #include "util/large_stack.h"
 
 namespace fuzz {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "support/graph_builder.h"
+#include "graph_builder.h"
 
 namespace {
 

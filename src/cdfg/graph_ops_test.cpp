@@ -2,243 +2,164 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <map>
+#include <string>
 
-#include "support/graph_builder.h"
+#include "support/c_program.h"
 
 namespace {
 
-using tb::GraphBuilder;
-using tb::Type;
-
-TEST(GraphOps, FindDirectiveLooksForItsTypeOnly) {
-    GraphBuilder b;
-    NodeId ext = b.directive("module", DIRE_Extension);
-    const char* text = "unchanged";
-    EXPECT_EQ(findDirective(b.graph(), ext, DIRE_Directive, &text), 0u);
-    EXPECT_EQ(text, nullptr);
-    NodeId tool = b.directive("module prefix=m1");
-    b.chain({ext, tool});
-    EXPECT_EQ(findDirective(b.graph(), ext, DIRE_Directive, &text), tool);
-    EXPECT_STREQ(text, "module prefix=m1");
-    EXPECT_EQ(findDirective(b.graph(), 0, DIRE_Directive, &text), 0u);
+// Every construct the front end writes, with a structure defined in a block.
+const char* const kProgram = R"(struct pt { int x; struct { float y; } in; } gp;
+int g(int v) { return v; }
+int f(int n, int a[4])          //tavik fixedP S 16:8
+{
+    int i = 1, b[2] = { 1, 2 };
+    if (n > 1 && i) i = a[i] + b[0]; else gp.in.y = (float)n;
+    switch (n) { case 1: gp.x = g(n); break; default: { struct in { long double z; } s; s.z = 0; } }
+    for (i = 0; i < n; i++) { again: n = -n; if (n) goto again; }   //tavik unroll
+    do n--; while (n > 0);
+    { int t = g(g(2)); n = t ? n : t, t; }
+    //tavik translate_off
+    n = sizeof(int) + 'c';
+    //tavik translate_on
+    return n;
 }
+)";
 
-TEST(GraphOps, ChainsEndsAndHeads) {
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId f = b.function("f");
-    NodeId x = b.local(f, "x", Type::Int());
-    NodeId single = b.lit("1");
-    EXPECT_EQ(lastInChain(b.graph(), single), single);
-    EXPECT_EQ(lastInChain(b.graph(), 0), 0u);
-
-    // x = (int)y: the head of the cast's operand is the assignment target.
-    NodeId target = b.out(x);
-    NodeId operand = b.var(x);
-    NodeId edge = b.assign(target, b.cast(Type::Int(), operand));
-    b.manage(edge);
-    EXPECT_EQ(statementHead(b.graph(), operand), target);
-    EXPECT_EQ(statementHead(b.graph(), edge), target);
-    // An expression top under a statement is its own head.
-    NodeId sum = b.op(CALC_Add, b.var(x), b.lit("1"));
-    b.manage(sum);
-    EXPECT_EQ(statementHead(b.graph(), sum), sum);
-
-    NodeId a = b.lit("1"), c = b.lit("2");
-    EXPECT_EQ(appendToChain(b.graph(), a, c), 0);
-    EXPECT_EQ(getNextId(b.graph(), a), c);
-    EXPECT_EQ(getPrevId(b.graph(), c), a);
-    setNextId(b.graph(), c, c);
-    EXPECT_EQ(appendToChain(b.graph(), a, b.lit("3")), -1);
-    EXPECT_EQ(appendToChain(b.graph(), 0, a), -1);
-}
-
-TEST(GraphOps, LoopingChainsEndTheWalks) {
-    GraphBuilder b;
-    NodeId a = b.lit("1"), c = b.lit("2");
-    setNextId(b.graph(), a, c);
-    setNextId(b.graph(), c, a);
-    setPrevId(b.graph(), a, c);
-    setPrevId(b.graph(), c, a);
-    lastInChain(b.graph(), a);
-    statementHead(b.graph(), a);
-    findDirective(b.graph(), a, DIRE_Directive, nullptr);
-    SUCCEED();
-}
-
-TEST(GraphOps, NewNodeTakesThePositionOfItsTemplate) {
-    GraphBuilder b;
-    b.file("src/a.c");
-    NodeId t = b.at(17, 3).lit("1");
-    NodeId n = newNode(b.graph(), CFG_RETURN, t);
-    EXPECT_EQ(n, b.graph().lastId);
-    EXPECT_STREQ(getFileName(b.graph(), n), "src/a.c");
-    EXPECT_EQ(getLine(b.graph(), n), 17u);
-    EXPECT_EQ(getColumn(b.graph(), n), 3u);
-    NodeId bare = newNode(b.graph(), CFG_RETURN, 0);
-    EXPECT_EQ(getFileName(b.graph(), bare), nullptr);
-    EXPECT_EQ(getAttrCount(b.graph(), bare), 0u);
-}
-
-// Every node reachable from a copy, through links and owned attributes.
-std::set<NodeId> reach(const CdfgGraph& g, NodeId first) {
-    std::set<NodeId> seen;
-    std::vector<NodeId> todo{first};
+// The copy of a function is its twin: the same kinds, attributes, values and
+// positions, node by node through its chains and owned subtrees; links and
+// jumps inside it lead inside the copy, references lead where the
+// original's do (a declaration of a structure clone names the copied
+// structure).
+void expectTwin(const CdfgGraph& g, NodeId original, NodeId copy, bool structures) {
+    std::map<NodeId, NodeId> twin;
+    std::vector<std::pair<NodeId, NodeId>> todo{{original, copy}};
     while (!todo.empty()) {
-        NodeId n = todo.back();
+        auto [a, b] = todo.back();
         todo.pop_back();
-        if (!n || !seen.insert(n).second) continue;
-        todo.push_back(getNextId(g, n));
-        for (std::uint32_t i = 1; i <= getAttrCount(g, n); ++i) {
-            const CdfgAttr* a = getAttrAt(g, n, i);
-            if (a->valueKind == ATTR_NODE && !isSharedReference(getKind(g, n), a->id))
-                todo.push_back(static_cast<NodeId>(a->bits));
+        if (!a || twin.count(a)) continue;
+        twin[a] = b;
+        ASSERT_NE(a, b);
+        ASSERT_EQ(getKind(g, b), getKind(g, a));
+        ASSERT_EQ(getAttrCount(g, b), getAttrCount(g, a)) << a;
+        EXPECT_STREQ(getFileName(g, b), getFileName(g, a));
+        EXPECT_EQ(getLine(g, b), getLine(g, a));
+        if (a != original) todo.push_back({getNextId(g, a), getNextId(g, b)});
+        for (std::uint32_t i = 1; i <= getAttrCount(g, a); ++i) {
+            const CdfgAttr* x = getAttrAt(g, a, i);
+            const CdfgAttr* y = getAttrAt(g, b, i);
+            ASSERT_EQ(y->id, x->id);
+            ASSERT_EQ(y->valueKind, x->valueKind);
+            if (x->valueKind == ATTR_STRING)
+                EXPECT_EQ(*getAttrText(g, b, y->id), *getAttrText(g, a, x->id));
+            else if (x->valueKind != ATTR_NODE)
+                EXPECT_EQ(y->bits, x->bits);
+            else if (!isSharedReference(getKind(g, a), x->id))
+                todo.push_back({static_cast<NodeId>(x->bits), static_cast<NodeId>(y->bits)});
+        }
+        // The target side of an assignment hangs before its edge.
+        if (getKind(g, a) == DFG_EDGE_BLOCKING) todo.push_back({getPrevId(g, a), getPrevId(g, b)});
+    }
+    for (auto [a, b] : twin) {
+        auto inside = [&twin](NodeId n) { return twin.count(n) ? twin[n] : n; };
+        // A copy under a statement's manage operation keeps no owner link.
+        NodeId p = getPrevId(g, a);
+        bool managed = getKind(g, p) == DFG_MANAGE_OPERATION && getAttrInt(g, p, DfgOpeman_OPE) == a;
+        if (a != original) {
+            EXPECT_EQ(getPrevId(g, b), managed ? 0 : inside(p)) << a;
+        }
+        EXPECT_EQ(getJumpId(g, b), getKind(g, a) == DFG_FUNC_CALL ? getJumpId(g, a) : inside(getJumpId(g, a))) << a;
+        for (std::uint32_t i = 1; i <= getAttrCount(g, a); ++i) {
+            const CdfgAttr* x = getAttrAt(g, a, i);
+            if (x->valueKind != ATTR_NODE || !isSharedReference(getKind(g, a), x->id)) continue;
+            NodeId to = static_cast<NodeId>(x->bits);
+            bool follows = structures && x->id == CfgDecl_STRUCTORGNODE && getKind(g, a) == CFG_DECLARE;
+            EXPECT_EQ(getAttrAt(g, b, i)->bits, follows ? inside(to) : to) << a << " attribute " << x->id;
         }
     }
-    return seen;
 }
 
-TEST(GraphOps, CopyOfAFunctionRedirectsJumpsIntoTheCopy) {
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId g = b.function("g");
-    NodeId outside = b.label("far");
-    NodeId f = b.function("f");
-    NodeId x = b.param(f, "x", Type::Int());
-    NodeId inner = b.label("near");
-    NodeId call = b.call(g, {b.var(x)});
-    b.body(f, {b.ifStmt(b.var(x), {b.stmt(b.assign(b.out(x), call))}),
-               b.loop(LOOP_WHILE, 0, b.var(x), 0, {b.gotoStmt(inner)}), inner,
-               b.gotoStmt(outside), b.ret(b.var(x))});
-    setNextId(b.graph(), f, 0);
-    std::set<NodeId> original = reach(b.graph(), f);
-    NodeId copy = copySubtree(b.graph(), f);
-    std::set<NodeId> copied = reach(b.graph(), copy);
-    ASSERT_EQ(copied.size(), original.size());
-    int jumps = 0, callsSeen = 0;
-    for (NodeId n : copied) {
-        EXPECT_EQ(original.count(n), 0u) << "copy shares node " << n;
-        NodeId j = getJumpId(b.graph(), n);
-        std::uint32_t kind = getKind(b.graph(), n);
-        if (kind == DFG_FUNC_CALL) {
-            ++callsSeen;
-            EXPECT_EQ(j, g);
-            EXPECT_STREQ(getAttrString(b.graph(), n, DfgFuncCall_NAME), "g");
-        } else if (kind == CFG_GOTO && j == 0) {
-            ++jumps;  // the goto to the label outside the copy
-        } else if (j) {
-            ++jumps;
-            EXPECT_EQ(copied.count(j), 1u) << "jump out of the copy from " << n;
+TEST(GraphOps, CopyOfAFunctionIsItsTwin) {
+    for (bool structures : {false, true}) {
+        SCOPED_TRACE(structures ? "structure clone" : "plain copy");
+        std::unique_ptr<CdfgGraph> g = tb::compileC(kProgram);
+        ASSERT_NE(g, nullptr);
+        NodeId f = 0;
+        for (const CdfgNode& n : g->nodes)
+            if (n.kind == CFG_FUNCTION && std::string(getAttrString(*g, n.id, CfgFunc_NAME)) == "f") f = n.id;
+        setStructCloneMode(structures);
+        NodeId copy = copySubtree(*g, f);
+        setStructCloneMode(false);
+        expectTwin(*g, f, copy, structures);
+        releaseStructClones(*g);
+        for (const CdfgNode& n : g->nodes) EXPECT_EQ(n.mark, 0u) << n.id;
+        // A copy made with a bound stops there.
+        const std::size_t before = g->nodes.size();
+        copySubtree(*g, f, 5);
+        EXPECT_EQ(g->nodes.size(), before + 5);
+    }
+}
+
+TEST(GraphOps, CopyDropsEmptyValues) {
+    std::unique_ptr<CdfgGraph> g = newGraph();
+    NodeId d = createNode(*g, CFG_DECLARE);
+    setAttrNode(*g, d, CfgDecl_INIT, 0);
+    setAttrString(*g, d, CfgDecl_TYPESTR, nullptr);
+    setAttrString(*g, d, CfgDecl_NAME, "v");
+    NodeId c = copySubtree(*g, d);
+    EXPECT_EQ(getAttrCount(*g, c), 1u);
+    EXPECT_STREQ(getAttrString(*g, c, CfgDecl_NAME), "v");
+}
+
+TEST(GraphOps, ChainsDirectivesAndNewNodes) {
+    std::unique_ptr<CdfgGraph> g = newGraph();
+    auto node = [&g](std::uint32_t kind, NodeId prev = 0) {
+        NodeId n = createNode(*g, kind);
+        if (prev) {
+            setNextId(*g, prev, n);
+            setPrevId(*g, n, prev);
         }
-    }
-    EXPECT_EQ(callsSeen, 1);
-    EXPECT_EQ(jumps, 6);  // if/endif, loop begin/end, goto near, goto far (0)
-    // The parameter's references still point at the shared declaration.
-    NodeId copiedParam = getAttrInt(b.graph(), copy, CfgFunc_ARGLIST);
-    EXPECT_NE(copiedParam, x);
-    EXPECT_EQ(getPrevId(b.graph(), copiedParam), copy);
-}
-
-TEST(GraphOps, CopyKeepsTheAssignmentShape) {
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId f = b.function("f");
-    NodeId x = b.local(f, "x", Type::Int());
-    NodeId s = b.stmt(b.assign(b.out(x), b.op(CALC_Add, b.var(x), b.lit("1"))));
-    NodeId copy = copySubtree(b.graph(), s);
-    NodeId manage = getAttrInt(b.graph(), copy, CfgDatapath_OPELIST);
-    NodeId edge = getAttrInt(b.graph(), manage, DfgOpeman_OPE);
-    ASSERT_EQ(getKind(b.graph(), edge), DFG_EDGE_BLOCKING);
-    NodeId target = getPrevId(b.graph(), edge);
-    EXPECT_EQ(getKind(b.graph(), target), DFG_OUTPUT_VAR);
-    EXPECT_EQ(getNextId(b.graph(), target), edge);
-    EXPECT_EQ(getPrevId(b.graph(), target), 0u);
-    NodeId value = getNextId(b.graph(), edge);
-    EXPECT_EQ(getKind(b.graph(), value), DFG_OPERATION);
-    EXPECT_EQ(getPrevId(b.graph(), value), edge);
-    EXPECT_EQ(getAttrInt(b.graph(), target, DfgPort_DECL), x);
-    EXPECT_EQ(statementHead(b.graph(), value), target);
-}
-
-TEST(GraphOps, CopySharesCrossReferencesAndDropsEmptyValues) {
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId use = b.lit("1");
-    NodeId d = b.decl("v", Type::Int());
-    setAttrNode(b.graph(), d, CfgDecl_FIRSTUSE, use);
-    setAttrNode(b.graph(), d, CfgDecl_LASTUSE, use);
-    setAttrNode(b.graph(), d, CfgDecl_INIT, 0);
-    setAttrString(b.graph(), d, CfgDecl_TYPESTR, nullptr);
-    NodeId c = copySubtree(b.graph(), d);
-    EXPECT_EQ(getAttrInt(b.graph(), c, CfgDecl_FIRSTUSE), use);
-    EXPECT_EQ(getAttrInt(b.graph(), c, CfgDecl_LASTUSE), use);
-    EXPECT_EQ(getAttrKind(b.graph(), c, CfgDecl_INIT), 0u);
-    EXPECT_EQ(getAttrKind(b.graph(), c, CfgDecl_TYPESTR), 0u);
-    EXPECT_STREQ(getAttrString(b.graph(), c, CfgDecl_NAME), "v");
-}
-
-// Owned chains are copied in the middle of a node's attributes; the copy
-// still lists them in the source's order with the same kinds and values.
-TEST(GraphOps, CopyKeepsEveryAttributeInOrder) {
-    GraphBuilder b;
-    b.file("a.c");
-    CdfgGraph& g = b.graph();
-    NodeId d = b.decl("v", Type::Int());
-    setAttrNode(g, d, CfgDecl_INIT, b.op(CALC_Add, b.lit("1"), b.lit("2")));
-    setAttrLongLong(g, d, CfgDecl_BITMSB, -5);
-    setAttrDouble(g, d, CfgDecl_VALUE, 2.5);
-    setAttrChar(g, d, CfgDecl_QUALITI, -1);
-    setAttrString(g, d, CfgDecl_TYPESTR, std::string_view("int\0x", 5));
-    NodeId c = copySubtree(g, d);
-    ASSERT_NE(c, 0u);
-    ASSERT_EQ(getAttrCount(g, c), getAttrCount(g, d));
-    for (std::uint32_t n = 1; n <= getAttrCount(g, d); ++n) {
-        SCOPED_TRACE(n);
-        const CdfgAttr* from = getAttrAt(g, d, n);
-        const CdfgAttr* to = getAttrAt(g, c, n);
-        ASSERT_EQ(to->id, from->id);
-        ASSERT_EQ(to->valueKind, from->valueKind);
-        if (from->valueKind == ATTR_STRING)
-            EXPECT_EQ(*getAttrText(g, c, to->id), *getAttrText(g, d, from->id));
-        else if (from->id == CfgDecl_INIT)
-            EXPECT_NE(to->bits, from->bits);  // a copy of the expression
-        else
-            EXPECT_EQ(to->bits, from->bits);
-    }
-    NodeId expression = getAttrInt(g, c, CfgDecl_INIT);
-    EXPECT_EQ(getKind(g, expression), DFG_OPERATION);
-    EXPECT_EQ(getPrevId(g, expression), c);
-    EXPECT_NE(getAttrInt(g, expression, DfgOpe_LEFT), getAttrInt(g, getAttrInt(g, d, CfgDecl_INIT), DfgOpe_LEFT));
-}
-
-TEST(GraphOps, StructureCloneRedirectsDeclarationsToTheCopiedStructure) {
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId f = b.function("f");
-    // A block that defines a structure and a variable of it.
-    NodeId s = b.make(CFG_STRUCT);
-    NodeId v = b.decl("v", Type::Int());
-    setAttrInt(b.graph(), v, CfgDecl_VALTYPE, DECL_VALTYPE_STRUCT);
-    setAttrNode(b.graph(), v, CfgDecl_STRUCTORGNODE, s);
-    b.chain({s, v});
-    b.body(f, {b.declBlock({s})});
-    setStructCloneMode(true);
-    NodeId copy = copySubtree(b.graph(), f);
-    setStructCloneMode(false);
-    NodeId block = getAttrInt(b.graph(), copy, CfgFunc_STARTCFG);
-    NodeId copiedStruct = getAttrInt(b.graph(), block, CfgDeclDef_DECL);
-    NodeId copiedVar = getNextId(b.graph(), copiedStruct);
-    EXPECT_NE(copiedStruct, s);
-    EXPECT_EQ(getAttrInt(b.graph(), copiedVar, CfgDecl_STRUCTORGNODE), copiedStruct);
-    EXPECT_NE(getMark(b.graph(), s), 0u);
-    releaseStructClones(b.graph());
-    EXPECT_EQ(getMark(b.graph(), s), 0u);
-    EXPECT_EQ(getMark(b.graph(), v), 0u);
-    // Without the mode, declarations keep pointing at the original.
-    NodeId plain = copySubtree(b.graph(), f);
-    NodeId plainVar = getNextId(b.graph(), getAttrInt(b.graph(), getAttrInt(b.graph(), plain, CfgFunc_STARTCFG), CfgDeclDef_DECL));
-    EXPECT_EQ(getAttrInt(b.graph(), plainVar, CfgDecl_STRUCTORGNODE), s);
+        return n;
+    };
+    // x = (int)y under a statement: the head of the cast's operand is the target.
+    NodeId manage = node(DFG_MANAGE_OPERATION), target = node(DFG_OUTPUT_VAR);
+    NodeId edge = node(DFG_EDGE_BLOCKING, target), cast = node(DFG_SPEC, edge), y = node(DFG_INPUT_VAR, cast);
+    setAttrNode(*g, manage, DfgOpeman_OPE, edge);
+    EXPECT_EQ(statementHead(*g, y), target);
+    EXPECT_EQ(statementHead(*g, manage), manage);
+    EXPECT_EQ(lastInChain(*g, target), y);
+    EXPECT_EQ(lastInChain(*g, 0), 0u);
+    // Directives: the first of the type asked for.
+    NodeId ext = node(INFO_DIRECTIVE), tool = node(INFO_DIRECTIVE, ext);
+    setAttrInt(*g, ext, DfgDirective_TYPE, static_cast<std::uint32_t>(DIRE_Extension));
+    setAttrInt(*g, tool, DfgDirective_TYPE, DIRE_Directive);
+    setAttrString(*g, tool, DfgDirective_STR, "module");
+    const char* text = "unchanged";
+    EXPECT_EQ(findDirective(*g, ext, DIRE_Directive, &text), tool);
+    EXPECT_STREQ(text, "module");
+    EXPECT_EQ(findDirective(*g, ext, 99, &text), 0u);
+    EXPECT_EQ(text, nullptr);
+    // Appending; a chain that loops takes nothing and ends every walk.
+    NodeId added = node(CFG_RETURN);
+    EXPECT_EQ(appendToChain(*g, ext, added), 0);
+    EXPECT_EQ(getPrevId(*g, added), tool);
+    EXPECT_EQ(appendToChain(*g, 0, added), -1);
+    setNextId(*g, added, ext);
+    setPrevId(*g, ext, added);
+    EXPECT_EQ(appendToChain(*g, ext, node(CFG_RETURN)), -1);
+    lastInChain(*g, ext);
+    statementHead(*g, ext);
+    findDirective(*g, ext, 98, nullptr);
+    // A new node takes its template's position, or none.
+    setFileName(*g, y, "src/a.c");
+    setLine(*g, y, 17);
+    setColumn(*g, y, 3);
+    NodeId made = newNode(*g, CFG_RETURN, y);
+    EXPECT_EQ(made, g->lastId);
+    EXPECT_STREQ(getFileName(*g, made), "src/a.c");
+    EXPECT_EQ(getLine(*g, made) * 100 + getColumn(*g, made), 1703u);
+    EXPECT_EQ(getFileName(*g, newNode(*g, CFG_RETURN, 0)), nullptr);
 }
 
 }  // namespace

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_path.h"
 
 #include <random>
 
 #include "cdfg/writer.h"
-#include "support/graph_builder.h"
 
 namespace {
 
@@ -148,34 +146,6 @@ TEST(Reader, RandomBytesNeverBreakTheReader) {
         ASSERT_TRUE(g);
         write(*g);
     }
-}
-
-TEST(Reader, WriteBackOfAProgramIsByteIdentical) {
-    tb::GraphBuilder b;
-    b.file("a.c");
-    NodeId f = b.function("f", tb::Type::Float());
-    NodeId x = b.param(f, "x", tb::Type::Float().ptr());
-    NodeId y = b.local(f, "y", tb::Type::Double().array({4}));
-    b.directiveOnDecl(y, "fixedP S 16:8");
-    b.body(f, {b.at(3).stmt(b.assign(b.index(b.out(y), {b.lit("1")}), b.deref(b.var(x)))),
-               b.at(4).ifStmt(b.op(CALC_Gre, b.var(x), b.lit("1.5")), {b.ret(b.lit("2"))},
-                              std::vector<NodeId>{b.ret(b.lit("3"))})});
-    std::string first = b.bytes();
-    auto g = read(first);
-    EXPECT_EQ(write(*g), first);
-    EXPECT_EQ(g->nodes.size(), b.graph().nodes.size());
-}
-
-TEST(Reader, ReadsFromAFile) {
-    tb::GraphBuilder b;
-    b.file("a.c");
-    b.function("main");
-    std::string path = tb::tempPath("reader_test.cdfg");
-    b.writeTo(path);
-    auto g = readCdfg(path.c_str());
-    ASSERT_TRUE(g);
-    EXPECT_EQ(write(*g), b.bytes());
-    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Hostile and damaged input end every run with a clear outcome: damaged
-// graphs are refused, failed writes keep the user's file, the in-process run
-// behaves as the program does, and every input that once made a fuzz target
-// fail still ends quickly.
+// graphs are refused, the in-process run behaves as the program does, and
+// every input that once made a fuzz target fail still ends quickly.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -12,243 +11,146 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "cdfg/graph_ops.h"
+#include "cdfg/reader.h"
 #include "cdfg/validate.h"
 #include "driver/run.h"
 #include "fuzz_support.h"
 #include "report/messages.h"
-#include "support/binary_run.h"
-#include "support/graph_builder.h"
+#include "support/c_program.h"
 #include "support/sanitizer.h"
-#include "util/large_stack.h"
 
 namespace {
 
-
 namespace fs = std::filesystem;
-using tb::GraphBuilder;
-using tb::Type;
+using tb::msg;
 
 // Longest a run of these tests may take; the inputs that failed once hung.
 constexpr double kSlowSeconds = 10.0;
-
-struct Outcome {
-    int status = -1;  // as the shell sees it (0..255); -1 when killed
-    std::string out;
-    double seconds = 0;
-};
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The program in a child process; fileLimitKiB > 0 runs it under ulimit -f.
-Outcome runTool(const std::vector<std::string>& args, int fileLimitKiB = 0) {
-    auto start = std::chrono::steady_clock::now();
-    tb::Outcome child = tb::runInChild([&] {
-        std::vector<std::string> all = {"/bin/bash", "-c",
-                                        fileLimitKiB > 0 ? "ulimit -f " + std::to_string(fileLimitKiB) +
-                                                               "; exec \"$0\" \"$@\""
-                                                         : "exec \"$0\" \"$@\"",
-                                        TAVIK_BINARY};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    });
-    return {child.status, std::move(child.out), secondsSince(start)};
-}
-
 // The in-process run on a large stack; the status as the shell would see it.
-Outcome runInProcess(const std::vector<std::string>& args) {
+tb::Outcome runInProcess(const std::vector<std::string>& args) {
     std::vector<std::string> all = {"tavikChk"};
     all.insert(all.end(), args.begin(), args.end());
-    Outcome result;
-    auto start = std::chrono::steady_clock::now();
+    tb::Outcome result;
     result.status = fuzz::runCheckerQuietly(all, &result.out) & 0xff;
-    result.seconds = secondsSince(start);
     return result;
 }
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+const char* const kProgram = R"(int f(int a) { return a; }
+int main(int argc, char *argv[])
+{
+    int x;
+    x = 1;
+    f(x);               //tavik module
+    return 0;
+}
+)";
+
+// The CDFG bytes c2cdfg makes of a program, after edit.
+std::string compiled(const std::string& source, const std::function<void(CdfgGraph&)>& edit = nullptr) {
+    tb::ScratchDir dir;
+    tb::compileProgram(dir, {{"a.c", source}}, edit);
+    return tb::readBytes(dir.path("prog.cdfg"));
 }
 
-void spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+// The first node of a kind.
+NodeId first(const CdfgGraph& g, std::uint32_t kind) {
+    for (const CdfgNode& n : g.nodes)
+        if (n.id && n.kind == kind) return n.id;
+    return 0;
 }
 
-class Hardening : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tavik-hardening-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-    std::string path(const std::string& name) const { return dir + "/" + name; }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::string dir;
-};
-
-// int f(int a) { return a; }
-// int main(int argc, char* argv[]) { int x; x = 1; f(x); //tavik module
-//                                    return 0; }
-// main was recorded under another file name, so a run rewrites the file.
-// extraFunctions unused functions make the file larger.
-GraphBuilder smallProgram(int extraFunctions = 0) {
-    GraphBuilder b;
-    b.file("prog.c");
-    NodeId f = b.at(1).function("f");
-    NodeId a = b.param(f, "a", Type::Int());
-    b.body(f, {b.ret(b.var(a))});
-    for (int i = 0; i < extraFunctions; ++i) {
-        NodeId u = b.at(2).function("unused" + std::to_string(i));
-        b.body(u, {b.ret(b.lit("0"))});
-    }
-    NodeId main = b.at(3).function("main");
-    b.param(main, "argc", Type::Int());
-    b.param(main, "argv", Type::Char().ptr().array({0}));
-    NodeId x = b.local(main, "x", Type::Int());
-    b.body(main, {b.at(4).stmt(b.assign(b.out(x), b.lit("1"))),
-                  b.at(5).stmt(b.call(f, {b.var(x)}, {"module"})), b.at(6).ret(b.lit("0"))});
-    setFileName(b.graph(), main, "prog.i");
-    return b;
-}
-
-// ---------------------------------------------------------------------------
-// Damaged graphs
-
-TEST_F(Hardening, DamagedGraphsAreRefusedAndLeftAsTheyWere) {
-    struct Case {
+TEST(Hardening, DamagedGraphsAreRefusedAndLeftAsTheyWere) {
+    const struct {
         const char* what;
-        std::function<void(GraphBuilder&)> damage;
+        std::function<void(CdfgGraph&)> damage;
         const char* reason;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a NextId chain that loops",
-         [](GraphBuilder& b) {
-             NodeId f = b.function("g");
-             NodeId s1 = b.stmt(b.lit("1"));
-             NodeId s2 = b.stmt(b.lit("2"));
-             b.body(f, {s1, s2});
-             setNextId(b.graph(), s2, s1);
+         [](CdfgGraph& g) {
+             NodeId s = first(g, CFG_STATE_DATAPATH);
+             setNextId(g, getNextId(g, s), s);
          },
          "the NextId chain through node"},
+        {"a PrevId chain that loops",
+         [](CdfgGraph& g) { setPrevId(g, first(g, DFG_INPUT_CONST), first(g, DFG_INPUT_CONST)); },
+         "the PrevId chain through node"},
         {"an ownership cycle",
-         [](GraphBuilder& b) {
-             NodeId f = b.function("g");
-             NodeId inner = b.op(CALC_Minus, b.lit("1"));
-             NodeId outer = b.op(CALC_Add, inner, b.lit("2"));
-             b.body(f, {b.stmt(outer)});
-             setAttrNode(b.graph(), inner, DfgOpe_LEFT, outer);
-         },
+         [](CdfgGraph& g) { setAttrNode(g, first(g, DFG_MANAGE_OPERATION), DfgOpeman_OPE, first(g, CFG_FUNCTION)); },
+         "is part of a cycle of owned nodes"},
+        {"a node that owns itself",
+         [](CdfgGraph& g) { setAttrNode(g, first(g, DFG_INPUT_CONST), 1, first(g, DFG_INPUT_CONST)); },
          "is part of a cycle of owned nodes"},
         {"200,000 levels of nesting",
-         [](GraphBuilder& b) {
-             NodeId f = b.function("g");
-             NodeId e = b.lit("1");
-             for (int i = 0; i < 200000; ++i) e = b.op(CALC_Minus, e);
-             b.body(f, {b.stmt(e)});
+         [](CdfgGraph& g) {
+             NodeId manage = first(g, DFG_MANAGE_OPERATION);
+             NodeId e = getAttrInt(g, manage, DfgOpeman_OPE);
+             for (int i = 0; i < 200000; ++i) {
+                 NodeId op = newNode(g, DFG_OPERATION, 0);
+                 setAttrInt(g, op, DfgOpe_TYPE, CALC_Minus);
+                 setAttrNode(g, op, DfgOpe_LEFT, e);
+                 setPrevId(g, e, op);
+                 e = op;
+             }
+             setAttrNode(g, manage, DfgOpeman_OPE, e);
+             setPrevId(g, e, manage);
          },
          "levels deep"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        GraphBuilder b = smallProgram();
-        c.damage(b);
-        const std::string cdfg = path("damaged.cdfg");
-        const std::string inf = path("damaged.inf");
-        const std::string bytes = b.bytes();
-        spit(cdfg, bytes);
-        Outcome o = runTool({cdfg, inf});
+        tb::ScratchDir dir;
+        const std::string bytes = compiled(kProgram, c.damage);
+        tb::writeBytes(dir.path("damaged.cdfg"), bytes);
+        auto start = std::chrono::steady_clock::now();
+        tb::Run o = tb::runBinary(TAVIK_BINARY, {"damaged.cdfg", "damaged.inf"}, dir.dir());
+        EXPECT_LT(secondsSince(start), kSlowSeconds);
         EXPECT_EQ(o.status, 255);
-        EXPECT_LT(o.seconds, kSlowSeconds);
         const std::string head = "Error:Cdfg damaged: ";
         ASSERT_EQ(o.out.substr(0, head.size()), head) << o.out;
-        std::string reason = o.out.substr(head.size(), o.out.find('\n') - head.size());
-        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
-        EXPECT_EQ(o.out.substr(o.out.find('\n') + 1),
-                  "E452:Error:::Reading of a file went wrong. '" + cdfg + "'\n\n1 error(s), 0 warning(s).\n");
-        EXPECT_EQ(slurp(cdfg), bytes);
-        EXPECT_EQ(entries(), std::vector<std::string>{"damaged.cdfg"});
-        fs::remove(cdfg);
+        EXPECT_NE(o.out.find(c.reason), o.out.find('\n')) << o.out;
+        EXPECT_EQ(o.out.substr(o.out.find('\n') + 1), msg(452, "damaged.cdfg") + tb::totals(1, 0));
+        EXPECT_EQ(tb::readBytes(dir.path("damaged.cdfg")), bytes);
+        EXPECT_FALSE(fs::exists(dir.path("damaged.inf")));
     }
 }
 
-// ---------------------------------------------------------------------------
-// Write-back
-
-TEST_F(Hardening, FailedWriteBackLeavesTheOriginalByteIdentical) {
-    const std::string cdfg = path("prog.cdfg");
-    const std::string inf = path("prog.inf");
-    const std::string bytes = smallProgram(400).bytes();
-    ASSERT_GT(bytes.size(), 64u * 1024);
-
-    // A file-size limit below the file's size makes the write of the new
-    // contents fail part way.
-    spit(cdfg, bytes);
-    Outcome limited = runTool({cdfg, inf}, 16);
-    EXPECT_EQ(limited.status, 0) << limited.out;
-    EXPECT_EQ(slurp(cdfg), bytes);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"prog.cdfg", "prog.inf"}));
-
-    // Without the limit the same run rewrites the file (main's file name).
-    Outcome free = runTool({cdfg, inf});
-    EXPECT_EQ(free.status, 0) << free.out;
-    EXPECT_NE(slurp(cdfg), bytes);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"prog.cdfg", "prog.inf"}));
+// Every way a run ends, twice over in one process: the same output, status
+// and files as the program, and nothing of one run stays for the next.
+TEST(Hardening, InProcessRunsAnswerAsTheProgramDoes) {
+    tb::ScratchDir dir;
+    const std::string cdfg = dir.path("in.cdfg"), inf = dir.path("out.inf"), ctf = dir.path("c.ctf");
+    tb::writeBytes(ctf, "$def_directive\nfixedP a.c f a S 16:8\nmodule a.c nothing\n");
+    const std::string small = compiled(kProgram);
+    const std::string findings = compiled(R"(#include <stdlib.h>
+int *r(int **p)
+{
+    malloc(4);
+    return r(p);
 }
-
-// ---------------------------------------------------------------------------
-// The in-process run
-
-// a.c: a recursion, malloc and a double pointer; -algoc adds its own findings.
-std::string programWithFindings() {
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId r = b.at(1).function("r", Type::Int().ptr());
-    NodeId p = b.param(r, "p", Type::Int().ptr(2));
-    b.body(r, {b.at(2).stmt(b.callByName("malloc", {b.lit("4")})), b.at(3).ret(b.call(r, {b.var(p)}))});
-    NodeId main = b.at(5).function("main");
-    b.param(main, "argc", Type::Int());
-    b.param(main, "argv", Type::Char().ptr().array({0}));
-    b.body(main, {b.at(6).stmt(b.call(r, {b.lit("0")}, {"module"})), b.at(7).ret(b.lit("0"))});
-    return b.bytes();
+int main(int argc, char *argv[])
+{
+    r(0);               //tavik module
+    return 0;
 }
-
-TEST_F(Hardening, InProcessRunsAnswerAsTheProgramDoes) {
-    const std::string cdfg = path("in.cdfg");
-    const std::string inf = path("out.inf");
-    const std::string ctf = path("c.ctf");
-    spit(ctf, "$def_directive\nfixedP prog.c f a S 16:8\nmodule prog.c nothing\n");
-    GraphBuilder damaged = smallProgram();
-    setAttrNode(damaged.graph(), damaged.root(), CfgRoot_ELEMENT, damaged.root());
-    struct Case {
+)");
+    const std::string damaged = compiled(kProgram, [](CdfgGraph& g) {
+        setAttrNode(g, findRoot(g), CfgRoot_ELEMENT, findRoot(g));
+    });
+    const struct {
         const char* what;
         std::vector<std::string> args;
         std::string input;  // CDFG bytes written before the run
-    };
-    const std::string small = smallProgram().bytes();
-    const std::string findings = programWithFindings();
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"usage error", {}, ""},
         {"version", {"-version", cdfg, inf}, small},
         {"help", {"-help"}, ""},
@@ -258,29 +160,28 @@ TEST_F(Hardening, InProcessRunsAnswerAsTheProgramDoes) {
         {"findings", {cdfg, inf}, findings},
         {"constraint file", {"-ctf", ctf, cdfg, inf}, small},
         {"no checks", {"-nochk", cdfg, inf}, findings},
-        {"damaged graph", {cdfg, inf}, damaged.bytes()},
-        {"missing file", {path("missing.cdfg"), inf}, ""},
+        {"damaged graph", {cdfg, inf}, damaged},
+        {"missing file", {dir.path("missing.cdfg"), inf}, ""},
         {"option without value", {cdfg, inf, "-avar_max_size"}, small},
     };
     struct Result {
-        Outcome outcome;
+        tb::Outcome outcome;
         std::string cdfgAfter, infAfter;
     };
-    auto run = [&](const Case& c, bool inProcess) {
+    auto run = [&](const auto& c, bool inProcess) {
         fs::remove(cdfg);
         fs::remove(inf);
-        if (!c.input.empty()) spit(cdfg, c.input);
+        if (!c.input.empty()) tb::writeBytes(cdfg, c.input);
         Result r;
-        r.outcome = inProcess ? runInProcess(c.args) : runTool(c.args);
-        r.cdfgAfter = slurp(cdfg);
-        r.infAfter = slurp(inf);
+        r.outcome = inProcess ? runInProcess(c.args) : tb::runTool(c.args);
+        r.cdfgAfter = tb::readBytes(cdfg);
+        r.infAfter = tb::readBytes(inf);
         return r;
     };
     std::vector<Result> expected;
-    for (const Case& c : cases) expected.push_back(run(c, false));
-    // Twice over: nothing of one run stays for the next.
+    for (const auto& c : cases) expected.push_back(run(c, false));
     for (int round = 0; round < 2; ++round) {
-        for (std::size_t i = 0; i < cases.size(); ++i) {
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
             SCOPED_TRACE(std::string(cases[i].what) + " round " + std::to_string(round));
             Result got = run(cases[i], true);
             EXPECT_EQ(got.outcome.status, expected[i].outcome.status);
@@ -298,63 +199,58 @@ TEST_F(Hardening, InProcessRunsAnswerAsTheProgramDoes) {
 // A node with the highest id leaves no id for the copies of a module with a
 // prefix: the program ends at once with status -1, the in-process run ends
 // only its run.
-TEST_F(Hardening, RunningOutOfNodeIdsEndsTheRun) {
-    // int g(void) { return 0; } int f(void) { return g(); }
-    // int main() { f(); //tavik module prefix=p
-    //              return 0; }
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId g = b.function("g");
-    b.body(g, {b.ret(b.lit("0"))});
-    NodeId f = b.function("f");
-    b.body(f, {b.ret(b.call(g))});
-    NodeId main = b.function("main");
-    b.body(main, {b.stmt(b.call(f, {}, {"module prefix=p"})), b.ret(b.lit("0"))});
-    setKind(b.graph(), createNodeWithId(b.graph(), UINT32_MAX), DFG_INPUT_CONST);
-    const std::string cdfg = path("ids.cdfg");
-    const std::string inf = path("ids.inf");
-    spit(cdfg, b.bytes());
-    Outcome program = runTool({cdfg, inf});
+TEST(Hardening, RunningOutOfNodeIdsEndsTheRun) {
+    tb::ScratchDir dir;
+    const std::string cdfg = dir.path("ids.cdfg"), inf = dir.path("ids.inf");
+    const std::string bytes =
+        compiled("int g(void) { return 0; }\nint f(void) { return g(); }\n"
+                 "int main(int argc, char *argv[]) { f(); //tavik module prefix=p\n return 0; }\n",
+                 [](CdfgGraph& g) { setKind(g, createNodeWithId(g, UINT32_MAX), DFG_INPUT_CONST); });
+    tb::writeBytes(cdfg, bytes);
+    tb::Outcome program = tb::runTool({cdfg, inf});
     EXPECT_EQ(program.status, 255);
     EXPECT_EQ(program.out, "prelb : Error Short of memory. (create node)\n");
-
-    spit(cdfg, b.bytes());
-    Outcome inProcess = runInProcess({cdfg, inf});
+    tb::writeBytes(cdfg, bytes);
+    tb::Outcome inProcess = runInProcess({cdfg, inf});
     EXPECT_EQ(inProcess.status, 255);
     EXPECT_EQ(inProcess.out, "");  // the line goes to standard output itself
-
     // The next run starts afresh.
-    spit(cdfg, smallProgram().bytes());
-    Outcome expected = runTool({cdfg, inf});
-    spit(cdfg, smallProgram().bytes());
-    Outcome next = runInProcess({cdfg, inf});
+    tb::writeBytes(cdfg, compiled(kProgram));
+    tb::Outcome expected = tb::runTool({cdfg, inf});
+    tb::writeBytes(cdfg, compiled(kProgram));
+    tb::Outcome next = runInProcess({cdfg, inf});
     EXPECT_EQ(next.status, expected.status);
     EXPECT_EQ(next.out, expected.out);
 }
 
 // Memory running out inside the in-process run prints message 451 and ends
-// the run with status 1; the process goes on.
-TEST_F(Hardening, MemoryFailureEndsOnlyTheInProcessRun) {
+// the run with status 1; the process goes on. The child limits its address
+// space to what it has now and 16 MiB more, and reads a file whose records
+// reserve more room than the whole process holds, so that no memory an
+// earlier test left free in the process can serve the reservation.
+TEST(Hardening, MemoryFailureEndsOnlyTheInProcessRun) {
     if (tb::kAddressSanitizer) GTEST_SKIP() << "the sanitizer allocator reserves more address space than the limit leaves";
-    // Reading 24 MiB of records reserves room for them all at once.
-    const std::string cdfg = path("big.cdfg");
-    spit(cdfg, std::string(24 << 20, '\0'));
+    tb::ScratchDir dir;
+    const std::string cdfg = dir.path("big.cdfg");
     tb::Outcome child = tb::runInChild([&] {
-        std::string out;
-        // The address space the process has now, and 16 MiB more.
         long pages = 0;
         if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
             if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
             std::fclose(statm);
         }
-        rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (16 << 20);
-        rlimit r{limit, limit};
+        const rlim_t now = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+        // A sparse file: its size alone decides what the reader reserves.
+        if (std::FILE* file = std::fopen(cdfg.c_str(), "w")) {
+            if (ftruncate(fileno(file), static_cast<off_t>(std::max<rlim_t>(now, 24 << 20))) != 0) _exit(3);
+            std::fclose(file);
+        }
+        rlimit r{now + (16 << 20), now + (16 << 20)};
         setrlimit(RLIMIT_AS, &r);
+        std::string out;
         setMessageCapture(&out);
-        std::vector<std::string> args = {"tavikChk", cdfg, path("big.inf")};
+        std::vector<std::string> args = {"tavikChk", cdfg, dir.path("big.inf")};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
         int status = runChecker(3, argv.data());
         setMessageCapture(nullptr);
         std::string report = std::to_string(status) + "|" + out;
@@ -362,84 +258,85 @@ TEST_F(Hardening, MemoryFailureEndsOnlyTheInProcessRun) {
         _exit(42);  // the run came back
     });
     EXPECT_EQ(child.status, 42);
-    EXPECT_EQ(child.out, "1|E451:Error:::Reservation of a memory went wrong.\n\n1 error(s), 0 warning(s).\n");
+    EXPECT_EQ(child.out, "1|" + msg(451) + tb::totals(1, 0));
 }
-
-// ---------------------------------------------------------------------------
-// Shapes that made walks run for ages
 
 // Owned nodes shared by several owners (validation accepts them: no cycle,
 // little nesting): sixty levels of e = e + e over a call hold 2^60 paths.
 // Copying the function for a module with a prefix, and every walk, ends.
-TEST_F(Hardening, SharedSubtreesAreNotWalkedOrCopiedPathByPath) {
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId h = b.function("h");
-    b.body(h, {b.ret(b.lit("0"))});
-    NodeId f = b.function("f");
-    NodeId e = b.call(h);
-    for (int i = 0; i < 60; ++i) e = b.op(CALC_Add, e, e);
-    b.body(f, {b.stmt(e), b.ret(b.lit("0"))});
-    NodeId main = b.function("main");
-    b.body(main, {b.stmt(b.call(f, {}, {"module prefix=p"})), b.stmt(b.call(f, {}, {"module"})),
-                  b.ret(b.lit("0"))});
+TEST(Hardening, SharedSubtreesAreNotWalkedOrCopiedPathByPath) {
+    const std::string bytes = compiled(R"(int h(void) { return 0; }
+int f(void) { return h() + 1; }
+int main(int argc, char *argv[])
+{
+    f();                //tavik module prefix=p
+    f();                //tavik module
+    return 0;
+}
+)",
+                                       [](CdfgGraph& g) {
+                                           NodeId sum = first(g, DFG_OPERATION);
+                                           NodeId e = getAttrInt(g, sum, DfgOpe_LEFT);
+                                           for (int i = 0; i < 60; ++i) {
+                                               NodeId o = newNode(g, DFG_OPERATION, 0);
+                                               setAttrInt(g, o, DfgOpe_TYPE, CALC_Add);
+                                               setAttrNode(g, o, DfgOpe_LEFT, e);
+                                               setAttrNode(g, o, DfgOpe_RIGHT, e);
+                                               e = o;
+                                           }
+                                           setAttrNode(g, sum, DfgOpe_LEFT, e);
+                                       });
+    std::unique_ptr<CdfgGraph> g = readCdfgBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     std::string reason;
-    ASSERT_EQ(validateGraph(b.graph(), reason), 0) << reason;
-    const std::string cdfg = path("shared.cdfg");
-    spit(cdfg, b.bytes());
-    Outcome o = runInProcess({cdfg, path("shared.inf")});
-    EXPECT_LT(o.seconds, kSlowSeconds);
+    ASSERT_EQ(validateGraph(*g, reason), 0) << reason;
+    tb::ScratchDir dir;
+    tb::writeBytes(dir.path("shared.cdfg"), bytes);
+    auto start = std::chrono::steady_clock::now();
+    tb::Outcome o = runInProcess({dir.path("shared.cdfg"), dir.path("shared.inf")});
+    EXPECT_LT(secondsSince(start), kSlowSeconds);
     EXPECT_TRUE(o.status == 0 || o.status == 255) << o.status;
 }
 
 // Forty levels of two functions that each call both functions of the next
 // level, which call each other: 2^40 call paths lead to the recursion. The
 // check reports it on the paths its visits reach and ends.
-TEST_F(Hardening, CallGraphsWithVastlyManyPathsEnd) {
-    GraphBuilder b;
-    b.file("a.c");
-    constexpr int kLevels = 40;
-    std::vector<std::pair<NodeId, NodeId>> levels;
-    for (int i = 0; i < kLevels; ++i)
-        levels.push_back({b.function("a" + std::to_string(i)), b.function("b" + std::to_string(i))});
-    for (int i = 0; i < kLevels; ++i) {
-        auto [x, y] = levels[i];
-        auto [nx, ny] = i + 1 < kLevels ? levels[i + 1] : std::pair<NodeId, NodeId>{y, x};
-        b.body(x, {b.stmt(b.call(nx)), b.stmt(b.call(ny))});
-        b.body(y, {b.stmt(b.call(nx)), b.stmt(b.call(ny))});
+TEST(Hardening, CallGraphsWithVastlyManyPathsEnd) {
+    std::string source;
+    for (int i = 39; i >= 0; --i) {
+        std::string next = i < 39 ? std::to_string(i + 1) : "";
+        std::string a = i < 39 ? "a" + next : "b39", b = i < 39 ? "b" + next : "a39";
+        if (i == 39) source += "void a39(void); void b39(void);\n";
+        for (const char* self : {"a", "b"})
+            source += "void " + std::string(self) + std::to_string(i) + "(void) { " + a + "(); " + b + "(); }\n";
     }
-    NodeId main = b.function("main");
-    b.body(main, {b.stmt(b.call(levels[0].first, {}, {"module"})), b.ret(b.lit("0"))});
-    const std::string cdfg = path("paths.cdfg");
-    spit(cdfg, b.bytes());
-    Outcome o = runInProcess({cdfg, path("paths.inf")});
-    EXPECT_LT(o.seconds, kSlowSeconds);
+    source += "int main(int argc, char *argv[]) { a0(); //tavik module\n return 0; }\n";
+    tb::ScratchDir dir;
+    tb::writeBytes(dir.path("paths.cdfg"), compiled(source));
+    auto start = std::chrono::steady_clock::now();
+    tb::Outcome o = runInProcess({dir.path("paths.cdfg"), dir.path("paths.inf")});
+    EXPECT_LT(secondsSince(start), kSlowSeconds);
     EXPECT_EQ(o.status, 255);
     EXPECT_NE(o.out.find("is a recursive call"), std::string::npos);
 }
 
-// ---------------------------------------------------------------------------
 // The fuzz targets' inputs: those that once made a target fail
 // (fuzz/regressions/TARGET/*) and the seeds (fuzz/corpus/*), replayed
-// through the targets' own entries.
-
-// Runs every input of the directories; returns how many there were.
+// through the targets' own entries. Returns how many there were.
 int replay(const fs::path& root, bool seeds) {
     int inputs = 0;
-    for (const char* target : {"checker", "checker_ctf", "constraint", "directive"}) {
+    for (const std::string target : {"checker", "checker_ctf", "constraint", "directive"}) {
         // The two checker targets share their seeds.
-        fs::path from = root / (seeds && std::string(target) == "checker_ctf" ? "checker" : target);
+        fs::path from = root / (seeds && target == "checker_ctf" ? "checker" : target);
         if (!fs::is_directory(from)) continue;
         for (const auto& entry : fs::directory_iterator(from)) {
-            SCOPED_TRACE(std::string(target) + ": " + entry.path().string());
-            const std::string bytes = slurp(entry.path().string());
+            SCOPED_TRACE(target + ": " + entry.path().string());
+            const std::string bytes = tb::readBytes(entry.path().string());
             const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-            const std::string name = target;
             auto start = std::chrono::steady_clock::now();
-            if (name == "checker" || name == "checker_ctf") {
-                int status = fuzz::runCheckerInput(data, bytes.size(), name == "checker_ctf");
+            if (target == "checker" || target == "checker_ctf") {
+                int status = fuzz::runCheckerInput(data, bytes.size(), target == "checker_ctf");
                 EXPECT_TRUE(status == 0 || status == -1 || status == 1) << status;
-            } else if (name == "constraint") {
+            } else if (target == "constraint") {
                 EXPECT_TRUE(fuzz::runConstraintInput(data, bytes.size()));
             } else {
                 fuzz::runDirectiveInput(data, bytes.size());

@@ -160,6 +160,11 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
         {"bad option", kProgram, {"-x", "p.c"}, 2, "tavik: unknown option '-x'"},
         {"INF over the input", kProgram, {"--inf", "p.c", "p.c"}, 2,
          "tavik: the INF file 'p.c' is the C file 'p.c'; nothing written"},
+        {"a standard", kWarningOnly, {"-std=c99", "-avar_max_size", "100", "p.c"}, 0, ""},
+        {"an unknown standard", kWarningOnly, {"-std=c89", "p.c"}, 2, "tavik: unknown standard 'c89'"},
+        {"an empty value", kWarningOnly, {"--inf", "", "p.c"}, 2, "tavik: missing value after --inf"},
+        {"a size that is no number", kWarningOnly, {"-avar_max_size", "1k", "p.c"}, 2,
+         "tavik: -avar_max_size needs a number"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

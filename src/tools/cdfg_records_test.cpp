@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cdfg/reader.h"
-#include "tools/tool_test_support.h"
+#include "support/cdfg_files.h"
 
 namespace {
 
@@ -16,6 +16,7 @@ TEST(CdfgRecords, EveryCutKeepsCompleteRecordsAndTheRestAsTail) {
         "node CFG_ROOT at \"a.c\" 1 2\n"
         "  CfgRoot_ELEMENT @2\n"
         "  CfgRoot_LANG \"C\"\n"
+        "  9 ATTR_CHAR 7\n"
         "node CFG_FILEINFO\n"
         "  CfgFileinfo_NAME \"a.c\"\n"
         "  CfgFileinfo_END ATTR_FLOAT 1.5\n");

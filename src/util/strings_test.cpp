@@ -9,46 +9,6 @@
 
 namespace {
 
-struct SplitCase {
-    int maxFields;
-    std::string text;
-    const char* delimiters;
-    int expectedCount;
-    std::vector<const char*> expected;  // nullptr: an empty slot
-};
-
-TEST(SplitFields, FieldsAndRestComeOutLikeStrtok) {
-    const char* keyDelims = " \t\n\r,";
-    const char* moduleDelims = " \t\n\r=;";
-    const SplitCase cases[] = {
-        {2, "module a.c f\n", keyDelims, 2, {"module", "a.c f\n"}},
-        {2, "$def_directive\n", keyDelims, 2, {"$def_directive", nullptr}},
-        {2, "  \n", keyDelims, 0, {nullptr, nullptr}},
-        {2, "", keyDelims, 0, {nullptr, nullptr}},
-        {2, " ,\tkey,, rest , more\n", keyDelims, 2, {"key", ", rest , more\n"}},
-        {2, "key", keyDelims, 2, {"key", nullptr}},
-        {8, "prefix=m1 evfunc=ev", moduleDelims, 4,
-         {"prefix", "m1", "evfunc", "ev", nullptr, nullptr, nullptr, nullptr}},
-        {3, "a b", keyDelims, 3, {"a", "b", nullptr}},
-        {3, "a b  c d", keyDelims, 3, {"a", "b", " c d"}},
-        {3, "a;;b", ";", 3, {"a", "b", nullptr}},
-    };
-    for (const SplitCase& c : cases) {
-        std::string text = c.text;
-        std::vector<char*> fields(c.maxFields, reinterpret_cast<char*>(1));
-        int count = splitFields(c.maxFields, fields.data(), text.data(), c.delimiters);
-        EXPECT_EQ(count, c.expectedCount) << '"' << c.text << '"';
-        for (int i = 0; i < c.maxFields; ++i) {
-            if (c.expected[i]) {
-                ASSERT_NE(fields[i], nullptr) << '"' << c.text << "\" slot " << i;
-                EXPECT_STREQ(fields[i], c.expected[i]) << '"' << c.text << "\" slot " << i;
-            } else {
-                EXPECT_EQ(fields[i], nullptr) << '"' << c.text << "\" slot " << i;
-            }
-        }
-    }
-}
-
 // strtok itself, used the way the helper is described.
 int splitWithStrtok(int maxFields, char** fields, char* text, const char* delimiters) {
     int count = 0;

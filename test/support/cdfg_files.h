@@ -1,12 +1,11 @@
-// Helpers shared by the cdfgtool tests: assembling text in a test, the
-// repository's example programs and random CDFG files.
+// Helpers of the cdfgtool tests: assembling text in a test, and random CDFG
+// files, as the graph API and as raw records write them.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,28 +30,6 @@ inline std::string assemble(const std::string& text) {
     std::vector<std::string> errors;
     EXPECT_TRUE(assembleText(text, "test", file, errors)) << joinLines(errors);
     return encodeRecords(file);
-}
-
-inline std::string readText(const std::filesystem::path& path) {
-    std::string text;
-    EXPECT_TRUE(readWholeFile(path.string(), text)) << path;
-    return text;
-}
-
-// The example programs as the build compiled them (examples/*.c through
-// c2cdfg), with their file names.
-inline std::vector<std::pair<std::string, std::string>> exampleFiles() {
-    std::vector<std::filesystem::path> paths;
-    for (const auto& entry : std::filesystem::directory_iterator(TAVIK_EXAMPLES_DIR))
-        if (entry.path().extension() == ".cdfg") paths.push_back(entry.path());
-    std::sort(paths.begin(), paths.end());
-    std::vector<std::pair<std::string, std::string>> files;
-    for (const auto& path : paths) {
-        std::string bytes;
-        EXPECT_TRUE(readWholeFile(path.string(), bytes)) << path;
-        files.emplace_back(path.filename().string(), bytes);
-    }
-    return files;
 }
 
 inline const std::vector<std::uint32_t>& someKinds() {

@@ -1,5 +1,5 @@
-// Builds CDFG graphs for tests in the shapes the front end writes, so a C
-// program takes a few lines:
+// Builds CDFG graphs in the shapes the front end writes, for the fuzz
+// targets' seeds and the benchmark generator; a C program takes a few lines:
 //
 //   GraphBuilder b;
 //   b.file("a.c");

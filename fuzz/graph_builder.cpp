@@ -1,4 +1,4 @@
-#include "support/graph_builder.h"
+#include "graph_builder.h"
 
 #include <cstdio>
 #include <cstdlib>
