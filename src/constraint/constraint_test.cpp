@@ -306,21 +306,23 @@ int g(int v) { return v; }
 int h(int v) { return v; }
 int k(int v) { return v; }
 int m(int v) { return v; }
+int c(int v) { return v; }
 void s(int v) { }
 int main(int argc, char *argv[])
 {
     int x = 1;
     if (x) { f(x); }
     while (g(x)) { h(x); }
+    switch (x) { case 1: c(x); }
     x = m(k(x)) + 1;
     s(x);               //tavik module
     return f(x);
 }
 )"}},
          "$def_directive\nunroll a.c f loop\nunroll a.c g loop\nunroll a.c h func\nunroll a.c k loop\n"
-         "unroll a.c m loop\n$end_directive\n",
+         "unroll a.c m loop\nunroll a.c c func\n$end_directive\n",
          {w603(5), w603(3)},
-         {"f(): unroll@2", "h(): unroll@4", "m(): unroll@6"},
+         {"f(): unroll@2", "h(): unroll@4", "c(): unroll@7", "m(): unroll@6"},
          {},
          inf({"s"}, 0, R"(s,a.c,""%v,"";)")},
     };

@@ -106,6 +106,7 @@ TEST(EucToSjis, ConvertsByThePublishedRule) {
     const Case cases[] = {
         {"", ""},
         {"abc 123\n", "abc 123\n"},
+        {"\xA1\xA1", "\x81\x40"},          // ideographic space: the first cell
         {"\xA4\xA2", "\x82\xA0"},          // hiragana a: even row
         {"\xA5\xA2", "\x83\x41"},          // katakana a: odd row
         {"\xA5\xE0", "\x83\x80"},          // odd row, second byte skips 0x7F

@@ -74,6 +74,12 @@ TEST(TavikCheck, GccAndTextFormats) {
                         "        ^\n"
                         "\n1 error(s), 1 warning(s).\n");
     EXPECT_EQ(tb::readBytes(dir.path("p.c")), kProgram);
+    // Not to a terminal the default is the compiler's form.
+    EXPECT_EQ(check(dir, {"p.c"}).out, gcc.out);
+    EXPECT_EQ(tb::runBinary(TAVIK_CLI_BINARY, {"--version"}).out, "tavik 0.01.08\n");
+    tb::Run help = tb::runBinary(TAVIK_CLI_BINARY, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: tavik check", 0), 0u);
 }
 
 // Every property the SARIF 2.1.0 schema requires of what the log holds.

@@ -25,6 +25,7 @@ int main(int argc, char *argv[])
 {
     int y, arr[2];
     if (y) y = f(y, 2); else s.x = arr[y];
+    *(arr + 1) = 2;
     for (y = 0; y < 2; y++) y = y * (2 + f(1, 2));   //tavik unroll
     return 0;
 }
