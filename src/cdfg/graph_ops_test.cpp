@@ -96,10 +96,19 @@ TEST(GraphOps, CopyOfAFunctionIsItsTwin) {
         NodeId extra = createNode(*g, DFG_EDGE_PRESEDENCE);
         setNextId(*g, extra, target);
         setPrevId(*g, target, extra);
+        // Values of every kind, whether the front end writes them or not.
+        setAttrChar(*g, f, 40, -1);
+        setAttrLongLong(*g, f, 41, -5);
+        setAttrDouble(*g, f, 42, 2.5);
+        // References the front end does not write still lead to the original.
+        NodeId i = getAttrInt(*g, f, CfgFunc_DECLARE);
+        for (std::uint32_t a : {CfgDecl_FIRSTUSE, CfgDecl_LASTUSE, CfgDecl_BITMSB, CfgDecl_QUALITI})
+            setAttrNode(*g, i, a, f);
         setStructCloneMode(structures);
         NodeId copy = copySubtree(*g, f);
         setStructCloneMode(false);
         expectTwin(*g, f, copy, structures);
+        EXPECT_EQ(getAttrInt(*g, getAttrInt(*g, copy, CfgFunc_DECLARE), CfgDecl_LASTUSE), f);
         releaseStructClones(*g);
         for (const CdfgNode& n : g->nodes) EXPECT_EQ(n.mark, 0u) << n.id;
         // A copy made with a bound stops there.

@@ -741,7 +741,7 @@ int f13(int a) { return a; } int f14(int a) { return a; } int f15(int a) { retur
 int f16(int a) { return f1(a); }
 void work(int n)
 {
-    int k = f1(1);
+    int k = f1(1) * 2;
     int arr[2] = { 0, f2(1) };
     int vla[f3(1)];
     if (f4(1)) f5(1); else f6(1);
@@ -751,7 +751,7 @@ void work(int n)
     //tavik translate_off
     f15(1);
     //tavik translate_on
-    f16(1);
+    k = 2 - f16(1);
 }
 )" + mainWith("    work(1);            //tavik module\n")}},
          {}, {},

@@ -48,7 +48,7 @@ void work(int n, float f)
     case 1:
         c1(u1());
         gw = c2(1);
-        if (f) ;
+        if (f) ; if (n == 2) ;
         //tavik translate_off
         break;
     }
@@ -87,6 +87,13 @@ TEST(OddKinds, AreCheckedLikeTheirFrontEndTwins) {
         {"casex", rekind(CFG_STATE_CASE, CFG_STATE_CASEX), without(e517)},
         {"casez", rekind(CFG_STATE_CASE, CFG_STATE_CASEZ), without(e517)},
         {"nonblocking assignments", rekind(DFG_EDGE_BLOCKING, DFG_EDGE_NONBLOCKING), base},
+        // A literal without its text is no floating value.
+        {"literals without their text",
+         [](CdfgGraph& g) {
+             for (const CdfgNode& n : g.nodes)
+                 if (n.kind == DFG_INPUT_CONST) setAttrString(g, n.id, DfgInputCnst_STRVALUE, nullptr);
+         },
+         base},
         // Only variable references are writes of a global.
         {"port references",
          [](CdfgGraph& g) {

@@ -137,15 +137,4 @@ TEST_F(MessagesTest, VersionLinePadsAndCutsTheName) {
     EXPECT_EQ(errorCount(), 0);
 }
 
-TEST_F(MessagesTest, ReportHelpers) {
-    reportNoMain();
-    reportWriteFailure("out.inf");
-    reportWriteFailure(nullptr);
-    EXPECT_EQ(out,
-              "E501:Error:::A main function is not found.\n"
-              "E453:Error:::Writing of a file went wrong. 'out.inf'\n"
-              "E453:Error:::Writing of a file went wrong. ''\n");
-    EXPECT_EQ(errorCount(), 3);
-}
-
 }  // namespace

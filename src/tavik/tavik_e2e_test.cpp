@@ -3,6 +3,7 @@
 // tools run one after the other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -74,8 +75,20 @@ TEST(TavikCheck, GccAndTextFormats) {
                         "        ^\n"
                         "\n1 error(s), 1 warning(s).\n");
     EXPECT_EQ(tb::readBytes(dir.path("p.c")), kProgram);
-    // Not to a terminal the default is the compiler's form.
+    // Not to a terminal the default is the compiler's form; on one it is the
+    // text form, in colour unless NO_COLOR is set.
     EXPECT_EQ(check(dir, {"p.c"}).out, gcc.out);
+    const std::string caret = "        \033[1;32m^\033[0m\n";
+    const std::string coloured =
+        "\033[1mp.c:5:9:\033[0m \033[1;31merror:\033[0m \033[1mDynamic memory allocation has not supported. [E508]"
+        "\033[0m\n    p = malloc(16);\n" + caret + "\033[1mp.c:6:9:\033[0m \033[1;35mwarning:\033[0m \033[1m" + k601 +
+        " [W601]\033[0m\n    if (buf[0] > 0.5)\n" + caret + "\n1 error(s), 1 warning(s).\n";
+    for (std::string env : {"", "NO_COLOR=1 "}) {
+        std::string command = env + TAVIK_CLI_BINARY + " check p.c";
+        std::string out = tb::runBinary("/usr/bin/script", {"-qec", command, "/dev/null"}, dir.dir()).out;
+        out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+        EXPECT_EQ(out, env.empty() ? coloured : text.out);
+    }
     EXPECT_EQ(tb::runBinary(TAVIK_CLI_BINARY, {"--version"}).out, "tavik 0.01.08\n");
     tb::Run help = tb::runBinary(TAVIK_CLI_BINARY, {"--help"});
     EXPECT_EQ(help.status, 0);
@@ -135,9 +148,11 @@ TEST(TavikCheck, SarifLog) {
     using Row = std::tuple<std::string, std::string, std::string, int, int>;
     EXPECT_EQ(got, (std::vector<Row>{{"E508", "error", "p.c", 5, 9}, {"W601", "warning", "p.c", 6, 9}}));
     bool documented = false;
-    for (const json& rule : sarifRun["tool"]["driver"]["rules"])
-        if (rule["id"] == "E508")
-            documented = rule["helpUri"].get<std::string>().find("docs/messages.md#e508") != std::string::npos;
+    for (const json& rule : sarifRun["tool"]["driver"]["rules"]) {
+        if (rule["id"] != "E508") continue;
+        documented = rule["helpUri"].get<std::string>().find("docs/messages.md#e508") != std::string::npos;
+        EXPECT_EQ(rule["shortDescription"]["text"], "Dynamic memory allocation has not supported.");
+    }
     EXPECT_TRUE(documented);
 
     // C that does not compile: the compiler's error as a result, the run unsuccessful.

@@ -76,7 +76,8 @@ TEST(CdfgDot, DrawsEachKindOfLinkInItsOwnStyle) {
     EXPECT_TRUE(has(dot, "r10 -> r11 [color=black"));
     EXPECT_TRUE(has(dot, "r12 -> r2 [color=red, fontcolor=red, style=bold, constraint=false, label=\"call\"]"));
     EXPECT_TRUE(has(dot, "missing99 [label=\"99 missing\""));
-    // Cross references only on request.
+    // Values that are no node draw nothing; cross references only on request.
+    EXPECT_FALSE(has(dot, "DfgOpe_TYPE"));
     EXPECT_FALSE(has(dot, "DfgPort_DECL"));
     EXPECT_TRUE(has(dotOf(assemble(kProgram), nullptr, true), "r9 -> r5 [color=gray40, fontcolor=gray40, style=dashed"));
 }
