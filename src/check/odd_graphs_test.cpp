@@ -18,6 +18,7 @@
 #include "inf/inf_writer.h"
 #include "support/c_program.h"
 #include "support/temp_path.h"
+#include "util/large_stack.h"
 #include "util/run_settings.h"
 
 namespace {
@@ -139,17 +140,20 @@ int main(int argc, char *argv[])
 )";
 
 // Runs every pass on the graph, as a checking run does after the read.
+// On the program's stack: damage can take the walks as deep as their bounds.
 void runEveryPass(CdfgGraph& g, const std::string& inf) {
-    checkPrototypes(g);
-    if (buildFunctionTree(g) == 0) {
-        checkMainArguments(g);
-        checkFunctionPointers(g);
-        checkRecursion(g);
-        runCodeChecks(g);
-        checkOutsideCalls(g);
-        checkGlobalUpdates(g);
-    }
-    writeInf(g, inf.c_str());
+    EXPECT_TRUE(runOnLargeStack([&] {
+        checkPrototypes(g);
+        if (buildFunctionTree(g) == 0) {
+            checkMainArguments(g);
+            checkFunctionPointers(g);
+            checkRecursion(g);
+            runCodeChecks(g);
+            checkOutsideCalls(g);
+            checkGlobalUpdates(g);
+        }
+        writeInf(g, inf.c_str());
+    }));
     releaseModuleList();
     resetDeclarationChecks();
 }
@@ -168,7 +172,7 @@ TEST(DamagedGraphs, EveryPassEnds) {
         std::function<void(CdfgGraph&, NodeId)> apply;  // to every node
     };
     auto selfNext = [](std::initializer_list<std::uint32_t> kinds) {
-        return [kinds](CdfgGraph& g, NodeId n) {
+        return [kinds = std::vector<std::uint32_t>(kinds)](CdfgGraph& g, NodeId n) {
             for (std::uint32_t k : kinds)
                 if (getKind(g, n) == k) setNextId(g, n, n);
         };
@@ -203,9 +207,7 @@ TEST(DamagedGraphs, EveryPassEnds) {
              }
          }},
         {"calls jump to what is no function",
-         [](CdfgGraph& g, NodeId n) {
-             if (getKind(g, n) == DFG_FUNC_CALL) setJumpId(g, n, getJumpId(g, n) ? n : 999999);
-         }},
+         [](CdfgGraph& g, NodeId n) { if (getKind(g, n) == DFG_FUNC_CALL) setJumpId(g, n, getJumpId(g, n) ? n : 999999); }},
     };
     const std::string inf = tb::tempPath("damaged.inf");
     for (const Damage& d : damages) {
