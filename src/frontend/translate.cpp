@@ -871,6 +871,10 @@ private:
         for (CXCursor k : children(c))
             if (clang_getCursorKind(k) == CXCursor_CompoundStmt) body = k;
         if (isNull(body)) return f;
+        // One function's tree at a time keeps the memory to that of the
+        // largest function.
+        kids_ = ArenaCursorMap<Cursors>(&arena_);  // nothing left in the arena
+        arena_.release();
         loadTree(body);
         openBlocks_.clear();
         labels_.clear();
