@@ -30,6 +30,12 @@ const CdfgNode* liveNode(const CdfgGraph& g, NodeId id) {
     return liveNode(const_cast<CdfgGraph&>(g), id);
 }
 
+// The node's record will be encoded anew instead of copied from the source.
+void touch(CdfgGraph& g, const CdfgNode& node) {
+    std::size_t at = static_cast<std::size_t>(&node - g.nodes.data());
+    if (at < g.sourceSpans.size()) g.sourceSpans[at] = 0;
+}
+
 CdfgPlace& placeOf(CdfgGraph& g, const CdfgNode& node) { return g.places[&node - g.nodes.data()]; }
 const CdfgPlace& placeOf(const CdfgGraph& g, const CdfgNode& node) {
     return g.places[&node - g.nodes.data()];
@@ -64,6 +70,7 @@ int setAttrValue(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valu
                  std::uint64_t bits) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
+    touch(g, *node);
     CdfgAttr* existing = const_cast<CdfgAttr*>(findAttr(g, *node, attr));
     if (!existing) existing = &appendAttr(g, *node);
     existing->id = attr;
@@ -146,6 +153,7 @@ NodeId createNode(CdfgGraph& g, std::uint32_t kind) {
 }
 
 CdfgNode* lookupNode(CdfgGraph& g, NodeId id) { return liveNode(g, id); }
+void markEdited(CdfgGraph& g, const CdfgNode& node) { touch(g, node); }
 const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id) { return liveNode(g, id); }
 
 NodeId findRoot(const CdfgGraph& g) {
@@ -154,7 +162,8 @@ NodeId findRoot(const CdfgGraph& g) {
     return 0;
 }
 
-#define TAVIK_NODE_FIELD(getter, setter, field, type)                        \
+// written: the field is part of the node's record in a file.
+#define TAVIK_NODE_FIELD(getter, setter, field, type, written)               \
     type getter(const CdfgGraph& g, NodeId id) {                             \
         const CdfgNode* node = liveNode(g, id);                              \
         return node ? node->field : type{};                                  \
@@ -162,15 +171,16 @@ NodeId findRoot(const CdfgGraph& g) {
     int setter(CdfgGraph& g, NodeId id, type value) {                        \
         CdfgNode* node = liveNode(g, id);                                    \
         if (!node) return -1;                                                \
+        if (written) touch(g, *node);                                        \
         node->field = value;                                                 \
         return 0;                                                            \
     }
 
-TAVIK_NODE_FIELD(getKind, setKind, kind, std::uint32_t)
-TAVIK_NODE_FIELD(getPrevId, setPrevId, prev, NodeId)
-TAVIK_NODE_FIELD(getNextId, setNextId, next, NodeId)
-TAVIK_NODE_FIELD(getJumpId, setJumpId, jump, NodeId)
-TAVIK_NODE_FIELD(getMark, setMark, mark, std::uint32_t)
+TAVIK_NODE_FIELD(getKind, setKind, kind, std::uint32_t, true)
+TAVIK_NODE_FIELD(getPrevId, setPrevId, prev, NodeId, true)
+TAVIK_NODE_FIELD(getNextId, setNextId, next, NodeId, true)
+TAVIK_NODE_FIELD(getJumpId, setJumpId, jump, NodeId, true)
+TAVIK_NODE_FIELD(getMark, setMark, mark, std::uint32_t, false)
 #undef TAVIK_NODE_FIELD
 
 #define TAVIK_PLACE_FIELD(getter, setter, field)                             \
@@ -181,6 +191,7 @@ TAVIK_NODE_FIELD(getMark, setMark, mark, std::uint32_t)
     int setter(CdfgGraph& g, NodeId id, std::uint32_t value) {               \
         CdfgNode* node = liveNode(g, id);                                    \
         if (!node) return -1;                                                \
+        touch(g, *node);                                                     \
         placeOf(g, *node).field = value;                                     \
         return 0;                                                            \
     }
@@ -213,6 +224,7 @@ std::uint32_t fileNameIndex(CdfgGraph& g, std::string_view text) {
 int setFileName(CdfgGraph& g, NodeId id, std::string_view text) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
+    touch(g, *node);
     placeOf(g, *node).fileName = fileNameIndex(g, text);
     return 0;
 }
@@ -221,6 +233,7 @@ int setFileName(CdfgGraph& g, NodeId id, const char* text) {
     if (text) return setFileName(g, id, std::string_view(text));
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
+    touch(g, *node);
     placeOf(g, *node).fileName = 0;
     return 0;
 }
@@ -325,6 +338,7 @@ int setAttrRaw(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valueK
 void deleteNode(CdfgGraph& g, NodeId id) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return;
+    touch(g, *node);
     node->id = 0;
     node->attrCnt = 0;
     placeOf(g, *node).fileName = 0;

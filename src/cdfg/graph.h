@@ -48,6 +48,20 @@ struct CdfgPlace {
     std::uint32_t column = 0;
 };
 
+// The bytes a graph was read from (mapped or copied), kept so that the
+// records of nodes left unchanged are written back as they were read.
+struct SourceBytes {
+    virtual ~SourceBytes() = default;
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;
+};
+
+// Where a node's record lies in SourceBytes: offset << 24 | length. 0 when
+// the node has no record there or has changed since it was read.
+inline constexpr unsigned kSpanLengthBits = 24;
+inline constexpr std::uint64_t kMaxSpanLength = (std::uint64_t{1} << kSpanLengthBits) - 1;
+inline constexpr std::uint64_t kMaxSpanOffset = (std::uint64_t{1} << (64 - kSpanLengthBits)) - 1;
+
 struct CdfgGraph {
     // The node list in creation order; deleted nodes stay with id 0.
     std::vector<CdfgNode, HugePageAllocator<CdfgNode>> nodes;
@@ -57,7 +71,8 @@ struct CdfgGraph {
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
     std::vector<CdfgAttr, HugePageAllocator<CdfgAttr>> attrs;
-    // Texts of string attributes. A deque keeps c_str() pointers stable.
+    // Texts of string attributes. A deque keeps c_str() pointers stable. A
+    // text is never changed once stored, so attributes may share one.
     std::deque<std::string> texts;
     // Source file names, shared by every node that names the same file.
     std::deque<std::string> fileNames;
@@ -69,6 +84,10 @@ struct CdfgGraph {
     // lookup stays constant time and a graph pays only for the pages it uses.
     std::vector<std::unique_ptr<std::uint32_t[]>> idPages;
     NodeId lastId = 0;
+    // Read graphs only: the file's bytes and, at each node's list position,
+    // the span of its unchanged record (positions past the end: none).
+    std::unique_ptr<SourceBytes> source;
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> sourceSpans;
 };
 
 inline constexpr std::uint32_t kIdPageBits = 16;
@@ -84,6 +103,9 @@ NodeId createNode(CdfgGraph& g, std::uint32_t kind);
 // node is created.
 CdfgNode* lookupNode(CdfgGraph& g, NodeId id);
 const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id);
+// Notes that code holding the record from lookupNode changed what the node
+// writes (links, kind, attributes, position): its record is encoded anew.
+void markEdited(CdfgGraph& g, const CdfgNode& node);
 // Id of the first CFG_ROOT node of the node list, 0 if none.
 NodeId findRoot(const CdfgGraph& g);
 

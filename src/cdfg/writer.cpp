@@ -85,30 +85,72 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     putU32(p, place.column);
 }
 
+// Visits the file's contents in order as pieces: runs of unchanged records,
+// which are the source's bytes as they stand, and each other record, encoded.
+// copy(data, size) takes a run; encode(node) takes a record to encode.
+template <typename Copy, typename Encode>
+void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
+    const unsigned char* source = g.source ? g.source->data : nullptr;
+    const std::size_t spans = source ? g.sourceSpans.size() : 0;
+    std::uint64_t runBegin = 0, runEnd = 0;
+    for (std::size_t i = 0; i < g.nodes.size(); ++i) {
+        const CdfgNode& node = g.nodes[i];
+        if (node.id == 0) continue;
+        std::uint64_t span = i < spans ? g.sourceSpans[i] : 0;
+        if (span != 0) {
+            std::uint64_t begin = span >> kSpanLengthBits;
+            std::uint64_t end = begin + (span & kMaxSpanLength);
+            if (begin != runEnd) {
+                if (runEnd != runBegin) copy(source + runBegin, runEnd - runBegin);
+                runBegin = begin;
+            }
+            runEnd = end;
+            continue;
+        }
+        if (runEnd != runBegin) copy(source + runBegin, runEnd - runBegin);
+        runBegin = runEnd = 0;
+        encode(node);
+    }
+    if (runEnd != runBegin) copy(source + runBegin, runEnd - runBegin);
+}
+
 }  // namespace
 
 void writeCdfgBytes(const CdfgGraph& g, std::string& out) {
-    for (const CdfgNode& node : g.nodes)
-        if (node.id != 0) putNode(out, g, node);
+    forEachPiece(
+        g, [&](const unsigned char* data, std::size_t size) { out.append(reinterpret_cast<const char*>(data), size); },
+        [&](const CdfgNode& node) { putNode(out, g, node); });
 }
 
 namespace {
 
 // Writes every record to an open file through a large buffer.
+// Unchanged records go from the source bytes straight to the file; the
+// others are encoded into a buffer that is written when it fills up or a run
+// of unchanged records follows.
 bool writeRecords(const CdfgGraph& g, std::FILE* file) {
     constexpr std::size_t kFlushAt = 1 << 20;
     std::string buffer;
-    buffer.reserve(kFlushAt + 4096);
     bool ok = true;
-    for (const CdfgNode& node : g.nodes) {
-        if (node.id == 0) continue;
-        putNode(buffer, g, node);
-        if (buffer.size() >= kFlushAt) {
-            ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
-            buffer.clear();
-        }
-    }
-    ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
+    auto put = [&](const void* data, std::size_t size) {
+        ok = ok && std::fwrite(data, 1, size, file) == size;
+    };
+    auto flush = [&] {
+        if (!buffer.empty()) put(buffer.data(), buffer.size());
+        buffer.clear();
+    };
+    forEachPiece(
+        g,
+        [&](const unsigned char* data, std::size_t size) {
+            flush();
+            put(data, size);
+        },
+        [&](const CdfgNode& node) {
+            if (buffer.capacity() == 0) buffer.reserve(kFlushAt + 4096);
+            putNode(buffer, g, node);
+            if (buffer.size() >= kFlushAt) flush();
+        });
+    flush();
     return std::fflush(file) == 0 && ok;
 }
 
