@@ -1,47 +1,133 @@
 #include "cdfg/reader.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
-#if defined(__unix__)
-#include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
-// The whole input in memory: a private read-only mapping of the file when it
-// can be mapped, else a copy made by reading it.
-struct MappedBytes : SourceBytes {
-    ~MappedBytes() override {
-#if defined(__unix__)
-        if (data) ::munmap(const_cast<unsigned char*>(data), size);
-#endif
-    }
-};
-
-struct CopiedBytes : SourceBytes {
-    std::vector<unsigned char> bytes;
-};
-
-// Bytes of the records, taken from memory. Once a read runs past the end,
-// every later read fails too, as with a stream that has met its end.
-class Cursor {
+// Records of unchanged nodes are copied from the file the graph was read
+// from, which stays open for as long as the graph lives.
+class FileBytes : public SourceBytes {
 public:
-    Cursor(const unsigned char* data, std::size_t size) : p_(data), begin_(data), end_(data + size) {}
+    explicit FileBytes(std::unique_ptr<std::FILE, int (*)(std::FILE*)> file) : file_(std::move(file)) {}
 
-    std::size_t offset() const { return static_cast<std::size_t>(p_ - begin_); }
+    bool append(std::uint64_t offset, std::size_t size, std::string& out) const override {
+        std::size_t at = out.size();
+        out.resize(at + size);
+        return readAt(offset, out.data() + at, size);
+    }
+
+    bool writeTo(std::uint64_t offset, std::size_t size, int fd) const override {
+#if defined(__linux__)
+        // In the kernel, from the file's cached pages to the new file's, as cp does.
+        loff_t from = static_cast<loff_t>(offset);
+        while (size > 0) {
+            ssize_t copied = ::copy_file_range(::fileno(file_.get()), &from, fd, nullptr, size, 0);
+            if (copied <= 0) break;
+            size -= static_cast<std::size_t>(copied);
+        }
+        offset = static_cast<std::uint64_t>(from);
+#endif
+        // Elsewhere, or where the kernel cannot copy between these files.
+        std::vector<char> buffer(std::min<std::size_t>(size, std::size_t{1} << 20));
+        while (size > 0) {
+            std::size_t chunk = std::min(size, buffer.size());
+            if (!readAt(offset, buffer.data(), chunk)) return false;
+            for (std::size_t done = 0; done < chunk;) {
+                ssize_t wrote = ::write(fd, buffer.data() + done, chunk - done);
+                if (wrote <= 0) return false;
+                done += static_cast<std::size_t>(wrote);
+            }
+            offset += chunk;
+            size -= chunk;
+        }
+        return true;
+    }
+
+private:
+    bool readAt(std::uint64_t offset, char* to, std::size_t size) const {
+        while (size > 0) {
+            ssize_t got = ::pread(::fileno(file_.get()), to, size, static_cast<off_t>(offset));
+            if (got <= 0) return false;
+            to += got;
+            offset += static_cast<std::uint64_t>(got);
+            size -= static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
+};
+
+// A copy of bytes handed over in memory.
+class MemoryBytes : public SourceBytes {
+public:
+    MemoryBytes(const unsigned char* data, std::size_t size) : bytes_(data, data + size) {}
+
+    bool append(std::uint64_t offset, std::size_t size, std::string& out) const override {
+        if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+        out.append(reinterpret_cast<const char*>(bytes_.data() + offset), size);
+        return true;
+    }
+
+    bool writeTo(std::uint64_t offset, std::size_t size, int fd) const override {
+        if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+        for (std::size_t done = 0; done < size;) {
+            ssize_t wrote = ::write(fd, bytes_.data() + offset + done, size - done);
+            if (wrote <= 0) return false;
+            done += static_cast<std::size_t>(wrote);
+        }
+        return true;
+    }
+
+private:
+    std::vector<unsigned char> bytes_;
+};
+
+// Bytes of the file, delivered from a large buffer that is refilled from the
+// stream (or from memory in one piece). Once a read runs past the end, every
+// later read fails too.
+class ByteSource {
+public:
+    // The buffer holds up to 1 MiB, less for a smaller file.
+    ByteSource(std::FILE* file, std::size_t fileSize)
+        : file_(file), buffer_(std::clamp<std::size_t>(fileSize, 4096, std::size_t{1} << 20)) {}
+    ByteSource(const unsigned char* data, std::size_t size) : data_(data), end_(size) {}
+
+    // Bytes consumed so far.
+    std::uint64_t offset() const { return consumed_ + pos_; }
+
+    // Copies n bytes to out; false when fewer than n are left.
+    bool read(void* out, std::size_t n) {
+        unsigned char* to = static_cast<unsigned char*>(out);
+        while (n > 0) {
+            if (pos_ == end_ && !refill()) return false;
+            std::size_t chunk = std::min(n, end_ - pos_);
+            std::memcpy(to, data_ + pos_, chunk);
+            pos_ += chunk;
+            to += chunk;
+            n -= chunk;
+        }
+        return true;
+    }
 
     bool readU32(std::uint32_t& value) {
-        if (end_ - p_ < 4) return fail();
-        value = (std::uint32_t{p_[0]} << 24) | (std::uint32_t{p_[1]} << 16) |
-                (std::uint32_t{p_[2]} << 8) | p_[3];
-        p_ += 4;
+        unsigned char b[4];
+        const unsigned char* p = data_ + pos_;
+        if (end_ - pos_ < 4) {
+            if (!read(b, 4)) return false;
+            p = b;
+        } else {
+            pos_ += 4;
+        }
+        value = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                (std::uint32_t{p[2]} << 8) | p[3];
         return true;
     }
 
@@ -52,32 +138,45 @@ public:
         return true;
     }
 
-    bool readByte(std::int8_t& value) {
-        if (p_ == end_) return false;
-        value = static_cast<std::int8_t>(*p_++);
-        return true;
-    }
+    bool readByte(std::int8_t& value) { return read(&value, 1); }
 
-    // A text field: 16-bit length, then the bytes.
+    // A text field: 16-bit length, then the bytes. The view is valid until
+    // the next read.
     bool readText(std::string_view& text) {
-        if (end_ - p_ < 2) return fail();
-        std::size_t length = (std::size_t{p_[0]} << 8) | p_[1];
-        if (static_cast<std::size_t>(end_ - p_ - 2) < length) return fail();
-        text = std::string_view(reinterpret_cast<const char*>(p_ + 2), length);
-        p_ += 2 + length;
+        unsigned char b[2];
+        if (!read(b, 2)) return false;
+        std::size_t length = (std::size_t{b[0]} << 8) | b[1];
+        if (end_ - pos_ >= length) {
+            text = std::string_view(reinterpret_cast<const char*>(data_ + pos_), length);
+            pos_ += length;
+            return true;
+        }
+        // The text runs past the buffer.
+        text_.resize(length);
+        if (!read(text_.data(), length)) return false;
+        text = text_;
         return true;
     }
 
 private:
-    // A short read consumes what was left.
-    bool fail() {
-        p_ = end_;
-        return false;
+    bool refill() {
+        if (!file_) return false;
+        std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+        if (got == 0) return false;
+        consumed_ += pos_;
+        data_ = buffer_.data();
+        pos_ = 0;
+        end_ = got;
+        return true;
     }
 
-    const unsigned char* p_;
-    const unsigned char* begin_;
-    const unsigned char* end_;
+    std::FILE* file_ = nullptr;
+    std::vector<unsigned char> buffer_;
+    std::string text_;
+    const unsigned char* data_ = nullptr;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    std::uint64_t consumed_ = 0;
 };
 
 // Adds an attribute to the node just read. Its attributes are the last run
@@ -102,16 +201,16 @@ bool addReadAttr(CdfgGraph& g, CdfgNode& node, std::uint32_t attr, std::uint32_t
 
 // The span of a record that the writer may copy as it is, 0 when it must be
 // encoded anew.
-std::uint64_t spanOf(std::size_t begin, std::size_t end, bool exact) {
-    std::size_t length = end - begin;
+std::uint64_t spanOf(std::uint64_t begin, std::uint64_t end, bool exact) {
+    std::uint64_t length = end - begin;
     if (!exact || length > kMaxSpanLength || begin > kMaxSpanOffset) return 0;
-    return (std::uint64_t{begin} << kSpanLengthBits) | length;
+    return (begin << kSpanLengthBits) | length;
 }
 
-void readRecords(Cursor& in, CdfgGraph& g) {
+void readRecords(ByteSource& in, CdfgGraph& g) {
     std::uint32_t lastFileName = 0;
     for (;;) {
-        const std::size_t recordBegin = in.offset();
+        const std::uint64_t recordBegin = in.offset();
         std::uint32_t id, kind, prev, next, jump, count;
         if (!in.readU32(id)) return;
         if (!in.readU32(kind) || !in.readU32(prev) || !in.readU32(next) || !in.readU32(jump))
@@ -164,19 +263,22 @@ void readRecords(Cursor& in, CdfgGraph& g) {
             }
             if (made && !addReadAttr(g, *node, attr, valueKind, bits)) exact = false;
         }
+        // The name is looked up before the next read, which may refill the
+        // buffer it lies in.
         std::string_view fileName;
-        std::uint32_t line, column;
         if (!in.readText(fileName)) return;
+        std::uint32_t nameIndex = 0;
+        if (made && !fileName.empty()) {
+            // Consecutive records nearly always name the same file.
+            if (lastFileName == 0 || g.fileNames[lastFileName - 1] != fileName)
+                lastFileName = fileNameIndex(g, fileName);
+            nameIndex = lastFileName;
+        }
+        std::uint32_t line, column;
         if (!in.readU32(line) || !in.readU32(column)) return;
         if (!made) continue;
         CdfgPlace& place = g.places.back();
-        if (!fileName.empty()) {
-            // Consecutive records nearly always name the same file.
-            if (lastFileName != 0 && g.fileNames[lastFileName - 1] == fileName)
-                place.fileName = lastFileName;
-            else
-                place.fileName = lastFileName = fileNameIndex(g, fileName);
-        }
+        place.fileName = nameIndex;
         place.line = line;
         place.column = column;
         g.sourceSpans.back() = spanOf(recordBegin, in.offset(), exact && node->attrCnt == count);
@@ -192,70 +294,40 @@ void reserveFor(CdfgGraph& g, std::size_t bytes) {
     g.attrs.reserve(bytes / 9 + 1);
 }
 
-std::unique_ptr<CdfgGraph> readSource(std::unique_ptr<SourceBytes> source) {
-    std::unique_ptr<CdfgGraph> g = newGraph();
-    reserveFor(*g, source->size);
-    Cursor in(source->data, source->size);
-    readRecords(in, *g);
-    g->source = std::move(source);
-    return g;
-}
-
-// The file's bytes by reading it to its end (a pipe or other file that
-// cannot be mapped).
-std::unique_ptr<SourceBytes> readWhole(std::FILE* file) {
-    auto copy = std::make_unique<CopiedBytes>();
-    std::size_t used = 0;
-    copy->bytes.resize(std::size_t{1} << 16);
-    for (;;) {
-        if (used == copy->bytes.size()) copy->bytes.resize(used * 2);
-        std::size_t got = std::fread(copy->bytes.data() + used, 1, copy->bytes.size() - used, file);
-        if (got == 0) break;
-        used += got;
-    }
-    copy->bytes.resize(used);
-    copy->data = copy->bytes.data();
-    copy->size = used;
-    return copy;
-}
-
-#if defined(__unix__)
-std::unique_ptr<SourceBytes> mapWhole(int fd) {
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return nullptr;
-    std::size_t size = static_cast<std::size_t>(info.st_size);
-    int flags = MAP_PRIVATE;
-#if defined(MAP_POPULATE)
-    flags |= MAP_POPULATE;  // the whole file is read anyway: map it in one go
-#endif
-    void* p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
-    if (p == MAP_FAILED) return nullptr;
-    auto mapped = std::make_unique<MappedBytes>();
-    mapped->data = static_cast<const unsigned char*>(p);
-    mapped->size = size;
-    return mapped;
-}
-#endif
-
 }  // namespace
 
 std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     if (!path) return nullptr;
-    // Closed however the read ends (a memory failure of the in-process run unwinds).
+    // Closed however the read ends (a memory failure of the in-process run
+    // unwinds), or once the graph is freed when it keeps the file.
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
     if (!file) return nullptr;
-    std::unique_ptr<SourceBytes> source;
-#if defined(__unix__)
-    source = mapWhole(::fileno(file.get()));
-#endif
-    if (!source) source = readWhole(file.get());
-    return readSource(std::move(source));
+    std::unique_ptr<CdfgGraph> g = newGraph();
+    std::size_t fileSize = 0;
+    bool regular = false;
+    struct stat info;
+    if (::fstat(::fileno(file.get()), &info) == 0 && S_ISREG(info.st_mode)) {
+        regular = true;
+        if (info.st_size > 0) {
+            fileSize = static_cast<std::size_t>(info.st_size);
+            reserveFor(*g, fileSize);
+        }
+    }
+    ByteSource in(file.get(), fileSize);
+    readRecords(in, *g);
+    // A file that can be read again lends its records to the write-back.
+    if (regular)
+        g->source = std::make_unique<FileBytes>(std::move(file));
+    else
+        g->sourceSpans.clear();
+    return g;
 }
 
 std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t size) {
-    auto copy = std::make_unique<CopiedBytes>();
-    copy->bytes.assign(data, data + size);
-    copy->data = copy->bytes.data();
-    copy->size = size;
-    return readSource(std::move(copy));
+    std::unique_ptr<CdfgGraph> g = newGraph();
+    reserveFor(*g, size);
+    ByteSource in(data, size);
+    readRecords(in, *g);
+    g->source = std::make_unique<MemoryBytes>(data, size);
+    return g;
 }
