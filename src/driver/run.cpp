@@ -230,8 +230,16 @@ int runSequence() {
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
         checkRecursion(*graph);
         runCodeChecks(*graph);
-        checkOutsideCalls(*graph);
-        checkGlobalUpdates(*graph);
+        // The outside-call and global checks share one walk of the program;
+        // each reports after it, in that order.
+        {
+            UsageHandlers handlers;
+            OutsideCallPassPtr outside = startOutsideCalls(*graph, handlers);
+            GlobalUpdatePassPtr globals = startGlobalUpdates(*graph, handlers);
+            walkProgramUsage(*graph, handlers);
+            finishOutsideCalls(*graph, *outside);
+            finishGlobalUpdates(*graph, *globals);
+        }
     }
 
     // The INF file may name the input file itself: the write-back ends first.
