@@ -33,6 +33,7 @@
 #include "constraint/directive_lines.h"
 #include "inf/inf_writer.h"
 #include "report/messages.h"
+#include "util/large_stack.h"
 #include "util/memory.h"
 
 namespace {
@@ -220,11 +221,17 @@ int runSequence() {
     // The input file now holds the merged graph; a failed write changes nothing.
     writeBack.commit();
 
+    PreparedInfPtr preparedInf;
+    // Declared after what it uses, so that it is joined before they go.
+    std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled == 1) {
         progress("--- Checking of proto function ...\n");
         checkPrototypes(*graph);
         progress("--- Makeing of function tree ...\n");
         if (buildFunctionTree(*graph) != 0) return closeRun(-1);
+        // What the INF file shows is settled now: the checks that follow only
+        // mark nodes. Its walks run beside them.
+        infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
         progress("--- Checking of function ...\n");
         checkMainArguments(*graph);
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
@@ -244,8 +251,10 @@ int runSequence() {
 
     // The INF file may name the input file itself: the write-back ends first.
     writeBack.finish();
+    if (infWork) infWork->join();
     if (errorCount() == 0) {
-        if (writeInf(*graph, s.outputInfPath) != 0) return closeRun(-1);
+        if (!preparedInf) preparedInf = prepareInf(*graph);
+        if (writePreparedInf(*preparedInf, s.outputInfPath) != 0) return closeRun(-1);
     }
 
     progress("--- Deleteing of used memory ...\n");
