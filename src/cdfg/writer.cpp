@@ -105,8 +105,8 @@ void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
         runBegin = runEnd = 0;
     };
     for (std::size_t i = 0; i < g.nodes.size(); ++i) {
-        const CdfgNode& node = g.nodes[i];
-        if (node.id == 0) continue;
+        // A node with a span is live (deleting a node drops its span), so a
+        // run of unchanged records needs only the spans.
         std::uint64_t span = i < spans ? g.sourceSpans[i] : 0;
         if (span != 0) {
             std::uint64_t begin = span >> kSpanLengthBits;
@@ -118,6 +118,8 @@ void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
             runEnd = begin + (span & kMaxSpanLength);
             continue;
         }
+        const CdfgNode& node = g.nodes[i];
+        if (node.id == 0) continue;
         endRun(i);
         encode(node);
     }
