@@ -46,7 +46,7 @@ struct RunEnded {
 };
 
 // The last run's graph, left for the process's exit to reclaim.
-CdfgGraph* graphKeptUntilExit = nullptr;
+CdfgGraph* volatile graphKeptUntilExit = nullptr;
 
 // Set once message 451 is being printed, so that a failure while printing it
 // does not recurse.
@@ -205,6 +205,11 @@ int runSequence() {
     const bool mergeFirst = s.constraintFilePath && s.checkEnabled == 1;
     WriteBack writeBack;
     if (!mergeFirst) writeBack.start(*graph, s.inputCdfgPath);
+    // Without the checks the INF file shows the graph as it is now. Its walks
+    // read the graph only and are bounded on any graph, so they run while
+    // validation does; what they made is dropped if the graph is refused.
+    PreparedInfPtr preparedInf;
+    if (s.checkEnabled != 1) preparedInf = prepareInf(*graph);
     if (!validation.passed()) {
         writeBack.abandon();
         printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", validation.reason().c_str());
@@ -221,7 +226,6 @@ int runSequence() {
     // The input file now holds the merged graph; a failed write changes nothing.
     writeBack.commit();
 
-    PreparedInfPtr preparedInf;
     // Declared after what it uses, so that it is joined before they go.
     std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled == 1) {
