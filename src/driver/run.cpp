@@ -225,6 +225,9 @@ int runSequence() {
     }
     // The input file now holds the merged graph; a failed write changes nothing.
     writeBack.commit();
+    // The write-back has taken the spans of the unchanged records; their
+    // memory goes back before the checks make theirs.
+    decltype(graph->sourceSpans)().swap(graph->sourceSpans);
 
     // Declared after what it uses, so that it is joined before they go.
     std::unique_ptr<LargeStackThread> infWork;
