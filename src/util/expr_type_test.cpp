@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/graph_builder.h"
+#include "util/large_stack.h"
 
 namespace {
 
@@ -370,22 +371,26 @@ TEST(ExprType, DamagedGraphsEndTheEvaluation) {
 }
 
 TEST(ExprType, DeepExpressionsAreEvaluated) {
-    // x + 1 + 1 + ... with a few thousand terms, nested to the left.
-    GraphBuilder b;
-    b.file("a.c");
-    NodeId fn = b.function("f");
-    NodeId x = b.local(fn, "x", Type::Long().unsignedType());
-    NodeId e = b.var(x);
-    for (int n = 0; n < 5000; ++n) e = b.op(CALC_Add, e, b.lit("1"));
-    expectType(typeOf(b.graph(), e), DECL_VALTYPE_LONG, U, 0);
-    // Nested parentheses form one chain, however many there are.
-    NodeId inner = b.var(x);
-    for (int n = 0; n < 50000; ++n) inner = b.paren(inner);
-    expectType(typeOf(b.graph(), inner), DECL_VALTYPE_LONG, U, 0);
-    // Far deeper than any source holds: the evaluation gives up, safely.
-    for (int n = 0; n < 15000; ++n) e = b.op(CALC_Add, e, b.lit("1"));
-    ExprType t;
-    evalExprType(b.graph(), e, t);
+    // The checker evaluates on its large stack; so does this test, whatever
+    // the build's frame sizes.
+    ASSERT_TRUE(runOnLargeStack([] {
+        // x + 1 + 1 + ... with a few thousand terms, nested to the left.
+        GraphBuilder b;
+        b.file("a.c");
+        NodeId fn = b.function("f");
+        NodeId x = b.local(fn, "x", Type::Long().unsignedType());
+        NodeId e = b.var(x);
+        for (int n = 0; n < 5000; ++n) e = b.op(CALC_Add, e, b.lit("1"));
+        expectType(typeOf(b.graph(), e), DECL_VALTYPE_LONG, U, 0);
+        // Nested parentheses form one chain, however many there are.
+        NodeId inner = b.var(x);
+        for (int n = 0; n < 50000; ++n) inner = b.paren(inner);
+        expectType(typeOf(b.graph(), inner), DECL_VALTYPE_LONG, U, 0);
+        // Far deeper than any source holds: the evaluation gives up, safely.
+        for (int n = 0; n < 15000; ++n) e = b.op(CALC_Add, e, b.lit("1"));
+        ExprType t;
+        evalExprType(b.graph(), e, t);
+    }));
 }
 
 }  // namespace
