@@ -4,20 +4,7 @@
 
 namespace {
 
-CdfgNode* liveNode(CdfgGraph& g, NodeId id) {
-    if (id == 0) return nullptr;
-    if (g.denseIds) {
-        if (id > g.nodes.size()) return nullptr;
-        CdfgNode& node = g.nodes[id - 1];
-        return node.id == id ? &node : nullptr;
-    }
-    std::uint32_t page = id >> kIdPageBits;
-    if (page >= g.idPages.size() || !g.idPages[page]) return nullptr;
-    std::uint32_t slot = g.idPages[page][id & (kIdPageSize - 1)];
-    if (slot == 0) return nullptr;
-    CdfgNode& node = g.nodes[slot - 1];
-    return node.id == id ? &node : nullptr;
-}
+CdfgNode* liveNode(CdfgGraph& g, NodeId id) { return lookupNode(g, id); }
 
 void registerId(CdfgGraph& g, NodeId id, std::uint32_t position) {
     std::uint32_t page = id >> kIdPageBits;
@@ -26,8 +13,12 @@ void registerId(CdfgGraph& g, NodeId id, std::uint32_t position) {
     g.idPages[page][id & (kIdPageSize - 1)] = position;
 }
 
-const CdfgNode* liveNode(const CdfgGraph& g, NodeId id) {
-    return liveNode(const_cast<CdfgGraph&>(g), id);
+const CdfgNode* liveNode(const CdfgGraph& g, NodeId id) { return lookupNode(g, id); }
+
+// The node's record will be encoded anew instead of copied from the source.
+void touch(CdfgGraph& g, const CdfgNode& node) {
+    std::size_t at = static_cast<std::size_t>(&node - g.nodes.data());
+    if (at < g.sourceSpans.size()) g.sourceSpans[at] = 0;
 }
 
 CdfgPlace& placeOf(CdfgGraph& g, const CdfgNode& node) { return g.places[&node - g.nodes.data()]; }
@@ -35,12 +26,7 @@ const CdfgPlace& placeOf(const CdfgGraph& g, const CdfgNode& node) {
     return g.places[&node - g.nodes.data()];
 }
 
-const CdfgAttr* findAttr(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
-    const CdfgAttr* first = g.attrs.data() + node.attrBegin;
-    for (std::uint32_t i = 0; i < node.attrCnt; ++i)
-        if (first[i].id == attr) return first + i;
-    return nullptr;
-}
+using cdfg_detail::findAttr;
 
 const CdfgAttr* findAttr(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     const CdfgNode* node = liveNode(g, id);
@@ -64,6 +50,7 @@ int setAttrValue(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valu
                  std::uint64_t bits) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
+    touch(g, *node);
     CdfgAttr* existing = const_cast<CdfgAttr*>(findAttr(g, *node, attr));
     if (!existing) existing = &appendAttr(g, *node);
     existing->id = attr;
@@ -145,8 +132,16 @@ NodeId createNode(CdfgGraph& g, std::uint32_t kind) {
     return id;
 }
 
-CdfgNode* lookupNode(CdfgGraph& g, NodeId id) { return liveNode(g, id); }
-const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id) { return liveNode(g, id); }
+const CdfgNode* cdfg_detail::lookupPaged(const CdfgGraph& g, NodeId id) {
+    std::uint32_t page = id >> kIdPageBits;
+    if (page >= g.idPages.size() || !g.idPages[page]) return nullptr;
+    std::uint32_t slot = g.idPages[page][id & (kIdPageSize - 1)];
+    if (slot == 0) return nullptr;
+    const CdfgNode& node = g.nodes[slot - 1];
+    return node.id == id ? &node : nullptr;
+}
+
+void markEdited(CdfgGraph& g, const CdfgNode& node) { touch(g, node); }
 
 NodeId findRoot(const CdfgGraph& g) {
     for (const CdfgNode& node : g.nodes)
@@ -154,24 +149,22 @@ NodeId findRoot(const CdfgGraph& g) {
     return 0;
 }
 
-#define TAVIK_NODE_FIELD(getter, setter, field, type)                        \
-    type getter(const CdfgGraph& g, NodeId id) {                             \
-        const CdfgNode* node = liveNode(g, id);                              \
-        return node ? node->field : type{};                                  \
-    }                                                                        \
+// written: the field is part of the node's record in a file.
+#define TAVIK_NODE_SETTER(setter, field, type, written)                      \
     int setter(CdfgGraph& g, NodeId id, type value) {                        \
         CdfgNode* node = liveNode(g, id);                                    \
         if (!node) return -1;                                                \
+        if (written) touch(g, *node);                                        \
         node->field = value;                                                 \
         return 0;                                                            \
     }
 
-TAVIK_NODE_FIELD(getKind, setKind, kind, std::uint32_t)
-TAVIK_NODE_FIELD(getPrevId, setPrevId, prev, NodeId)
-TAVIK_NODE_FIELD(getNextId, setNextId, next, NodeId)
-TAVIK_NODE_FIELD(getJumpId, setJumpId, jump, NodeId)
-TAVIK_NODE_FIELD(getMark, setMark, mark, std::uint32_t)
-#undef TAVIK_NODE_FIELD
+TAVIK_NODE_SETTER(setKind, kind, std::uint32_t, true)
+TAVIK_NODE_SETTER(setPrevId, prev, NodeId, true)
+TAVIK_NODE_SETTER(setNextId, next, NodeId, true)
+TAVIK_NODE_SETTER(setJumpId, jump, NodeId, true)
+TAVIK_NODE_SETTER(setMark, mark, std::uint32_t, false)
+#undef TAVIK_NODE_SETTER
 
 #define TAVIK_PLACE_FIELD(getter, setter, field)                             \
     std::uint32_t getter(const CdfgGraph& g, NodeId id) {                    \
@@ -181,6 +174,7 @@ TAVIK_NODE_FIELD(getMark, setMark, mark, std::uint32_t)
     int setter(CdfgGraph& g, NodeId id, std::uint32_t value) {               \
         CdfgNode* node = liveNode(g, id);                                    \
         if (!node) return -1;                                                \
+        touch(g, *node);                                                     \
         placeOf(g, *node).field = value;                                     \
         return 0;                                                            \
     }
@@ -188,11 +182,6 @@ TAVIK_NODE_FIELD(getMark, setMark, mark, std::uint32_t)
 TAVIK_PLACE_FIELD(getLine, setLine, line)
 TAVIK_PLACE_FIELD(getColumn, setColumn, column)
 #undef TAVIK_PLACE_FIELD
-
-std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id) {
-    const CdfgNode* node = liveNode(g, id);
-    return node ? node->attrCnt : 0;
-}
 
 const char* getFileName(const CdfgGraph& g, NodeId id) {
     const CdfgNode* node = liveNode(g, id);
@@ -213,6 +202,7 @@ std::uint32_t fileNameIndex(CdfgGraph& g, std::string_view text) {
 int setFileName(CdfgGraph& g, NodeId id, std::string_view text) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
+    touch(g, *node);
     placeOf(g, *node).fileName = fileNameIndex(g, text);
     return 0;
 }
@@ -221,22 +211,9 @@ int setFileName(CdfgGraph& g, NodeId id, const char* text) {
     if (text) return setFileName(g, id, std::string_view(text));
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
+    touch(g, *node);
     placeOf(g, *node).fileName = 0;
     return 0;
-}
-
-std::uint32_t getAttrInt(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
-    const CdfgAttr* a = findAttr(g, id, attr);
-    if (!a || a->valueKind == ATTR_STRING) return 0;
-    return static_cast<std::uint32_t>(a->bits);
-}
-
-std::int32_t getAttrSigned(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
-    return static_cast<std::int32_t>(getAttrInt(g, id, attr));
-}
-
-std::int32_t getAttrChar(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
-    return static_cast<std::int8_t>(getAttrInt(g, id, attr) & 0xff);
 }
 
 std::int64_t getAttrLongLong(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
@@ -325,6 +302,7 @@ int setAttrRaw(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valueK
 void deleteNode(CdfgGraph& g, NodeId id) {
     CdfgNode* node = liveNode(g, id);
     if (!node) return;
+    touch(g, *node);
     node->id = 0;
     node->attrCnt = 0;
     placeOf(g, *node).fileName = 0;

@@ -48,6 +48,23 @@ struct CdfgPlace {
     std::uint32_t column = 0;
 };
 
+// Where the bytes a graph was read from can be had again, so that the
+// records of nodes left unchanged are written back as they were read.
+struct SourceBytes {
+    virtual ~SourceBytes() = default;
+    // Appends the bytes [offset, offset + size) to out; false when they
+    // cannot all be had (out may then hold some of them).
+    virtual bool append(std::uint64_t offset, std::size_t size, std::string& out) const = 0;
+    // Writes them at the current position of the file descriptor.
+    virtual bool writeTo(std::uint64_t offset, std::size_t size, int fd) const = 0;
+};
+
+// Where a node's record lies in SourceBytes: offset << 24 | length. 0 when
+// the node has no record there or has changed since it was read.
+inline constexpr unsigned kSpanLengthBits = 24;
+inline constexpr std::uint64_t kMaxSpanLength = (std::uint64_t{1} << kSpanLengthBits) - 1;
+inline constexpr std::uint64_t kMaxSpanOffset = (std::uint64_t{1} << (64 - kSpanLengthBits)) - 1;
+
 struct CdfgGraph {
     // The node list in creation order; deleted nodes stay with id 0.
     std::vector<CdfgNode, HugePageAllocator<CdfgNode>> nodes;
@@ -57,7 +74,8 @@ struct CdfgGraph {
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
     std::vector<CdfgAttr, HugePageAllocator<CdfgAttr>> attrs;
-    // Texts of string attributes. A deque keeps c_str() pointers stable.
+    // Texts of string attributes. A deque keeps c_str() pointers stable. A
+    // text is never changed once stored, so attributes may share one.
     std::deque<std::string> texts;
     // Source file names, shared by every node that names the same file.
     std::deque<std::string> fileNames;
@@ -69,6 +87,10 @@ struct CdfgGraph {
     // lookup stays constant time and a graph pays only for the pages it uses.
     std::vector<std::unique_ptr<std::uint32_t[]>> idPages;
     NodeId lastId = 0;
+    // Read graphs only: the file's bytes and, at each node's list position,
+    // the span of its unchanged record (positions past the end: none).
+    std::unique_ptr<SourceBytes> source;
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> sourceSpans;
 };
 
 inline constexpr std::uint32_t kIdPageBits = 16;
@@ -80,22 +102,20 @@ std::unique_ptr<CdfgGraph> newGraph();
 NodeId createNodeWithId(CdfgGraph& g, NodeId id);
 // Creates a node of the kind with id lastId + 1; 0 when the ids are exhausted.
 NodeId createNode(CdfgGraph& g, std::uint32_t kind);
-// The live node with that id, or nullptr. The pointer is valid until the next
-// node is created.
-CdfgNode* lookupNode(CdfgGraph& g, NodeId id);
-const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id);
+// lookupNode(g, id): the live node with that id, or nullptr. The pointer is
+// valid until the next node is created. (Defined below with the other
+// accessors that every walk calls for each node it visits.)
+// Notes that code holding the record from lookupNode changed what the node
+// writes (links, kind, attributes, position): its record is encoded anew.
+void markEdited(CdfgGraph& g, const CdfgNode& node);
 // Id of the first CFG_ROOT node of the node list, 0 if none.
 NodeId findRoot(const CdfgGraph& g);
+// getKind, getPrevId, getNextId, getJumpId, getAttrCount, getMark: below.
 
-std::uint32_t getKind(const CdfgGraph& g, NodeId id);
 int setKind(CdfgGraph& g, NodeId id, std::uint32_t kind);
-NodeId getPrevId(const CdfgGraph& g, NodeId id);
 int setPrevId(CdfgGraph& g, NodeId id, NodeId prev);
-NodeId getNextId(const CdfgGraph& g, NodeId id);
 int setNextId(CdfgGraph& g, NodeId id, NodeId next);
-NodeId getJumpId(const CdfgGraph& g, NodeId id);
 int setJumpId(CdfgGraph& g, NodeId id, NodeId jump);
-std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id);
 
 const char* getFileName(const CdfgGraph& g, NodeId id);
 // Stores the text as the node's file name; nullptr removes it.
@@ -107,14 +127,11 @@ std::uint32_t getLine(const CdfgGraph& g, NodeId id);
 int setLine(CdfgGraph& g, NodeId id, std::uint32_t line);
 std::uint32_t getColumn(const CdfgGraph& g, NodeId id);
 int setColumn(CdfgGraph& g, NodeId id, std::uint32_t column);
-std::uint32_t getMark(const CdfgGraph& g, NodeId id);
 int setMark(CdfgGraph& g, NodeId id, std::uint32_t mark);
 
 // Attribute getters read the first attribute with the identifier, whatever
-// its value kind; an absent attribute reads as 0.
-std::uint32_t getAttrInt(const CdfgGraph& g, NodeId id, std::uint32_t attr);
-std::int32_t getAttrSigned(const CdfgGraph& g, NodeId id, std::uint32_t attr);
-std::int32_t getAttrChar(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+// its value kind; an absent attribute reads as 0. (getAttrInt, getAttrSigned
+// and getAttrChar are defined below.)
 std::int64_t getAttrLongLong(const CdfgGraph& g, NodeId id, std::uint32_t attr);
 double getAttrDouble(const CdfgGraph& g, NodeId id, std::uint32_t attr);
 // The text of an ATTR_STRING attribute, nullptr otherwise.
@@ -154,3 +171,78 @@ void freeGraph(std::unique_ptr<CdfgGraph> g);
 bool isCrossReference(std::uint32_t kind, std::uint32_t attr);
 
 static_assert(sizeof(CdfgNode) == 32, "two node records to a cache line");
+
+// ---- Accessors of every node visit, inline so that a walk's step is a few
+// loads instead of calls ----
+
+#if defined(__GNUC__)
+#define TAVIK_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define TAVIK_ALWAYS_INLINE inline
+#endif
+
+namespace cdfg_detail {
+// Lookup through the id pages (ids not in list order).
+const CdfgNode* lookupPaged(const CdfgGraph& g, NodeId id);
+
+TAVIK_ALWAYS_INLINE const CdfgNode* live(const CdfgGraph& g, NodeId id) {
+    if (g.denseIds) {
+        // Id 0 wraps around and fails the bound.
+        if (static_cast<std::uint32_t>(id - 1u) >= g.nodes.size()) return nullptr;
+        const CdfgNode& node = g.nodes[id - 1u];
+        return node.id == id ? &node : nullptr;
+    }
+    return lookupPaged(g, id);
+}
+
+TAVIK_ALWAYS_INLINE const CdfgAttr* findAttr(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
+    const CdfgAttr* first = g.attrs.data() + node.attrBegin;
+    for (std::uint32_t i = 0; i < node.attrCnt; ++i)
+        if (first[i].id == attr) return first + i;
+    return nullptr;
+}
+}  // namespace cdfg_detail
+
+TAVIK_ALWAYS_INLINE const CdfgNode* lookupNode(const CdfgGraph& g, NodeId id) { return cdfg_detail::live(g, id); }
+TAVIK_ALWAYS_INLINE CdfgNode* lookupNode(CdfgGraph& g, NodeId id) {
+    return const_cast<CdfgNode*>(cdfg_detail::live(g, id));
+}
+
+TAVIK_ALWAYS_INLINE std::uint32_t getKind(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    return node ? node->kind : 0;
+}
+TAVIK_ALWAYS_INLINE NodeId getPrevId(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    return node ? node->prev : 0;
+}
+TAVIK_ALWAYS_INLINE NodeId getNextId(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    return node ? node->next : 0;
+}
+TAVIK_ALWAYS_INLINE NodeId getJumpId(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    return node ? node->jump : 0;
+}
+TAVIK_ALWAYS_INLINE std::uint32_t getMark(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    return node ? node->mark : 0;
+}
+TAVIK_ALWAYS_INLINE std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    return node ? node->attrCnt : 0;
+}
+
+TAVIK_ALWAYS_INLINE std::uint32_t getAttrInt(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    if (!node) return 0;
+    const CdfgAttr* a = cdfg_detail::findAttr(g, *node, attr);
+    if (!a || a->valueKind == ATTR_STRING) return 0;
+    return static_cast<std::uint32_t>(a->bits);
+}
+TAVIK_ALWAYS_INLINE std::int32_t getAttrSigned(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    return static_cast<std::int32_t>(getAttrInt(g, id, attr));
+}
+TAVIK_ALWAYS_INLINE std::int32_t getAttrChar(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+    return static_cast<std::int8_t>(getAttrInt(g, id, attr) & 0xff);
+}

@@ -26,6 +26,8 @@ struct CopyMap {
     std::unordered_map<NodeId, NodeId> firstCopyOf;  // old id -> new id of its first pair
     // Nodes the copy may still make (see copySubtree).
     std::size_t nodesLeft = 0;
+    // Attribute values gathered by the copies under way, innermost last.
+    std::vector<CdfgAttr> values;
 };
 
 bool isControlKind(std::uint32_t kind) {
@@ -69,19 +71,15 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
     const std::uint32_t fromKind = source->kind;
     const std::uint32_t begin = source->attrBegin;
     const std::uint32_t count = source->attrCnt;
-    std::vector<CdfgAttr> values;
-    values.reserve(count);
+    // This copy's values go on top of those of the copies it is nested in.
+    std::vector<CdfgAttr>& values = map.values;
+    const std::size_t first = values.size();
     for (std::uint32_t n = 0; n < count; ++n) {
         const CdfgAttr a = g.attrs[begin + n];  // a copy: the storage may grow below
         if (a.id == 0 || a.valueKind < ATTR_CHAR || a.valueKind > ATTR_NODE) continue;
-        if (a.valueKind == ATTR_STRING) {
-            if (a.bits == 0) continue;
-            // A deque keeps its elements in place as it grows, so the source
-            // text stays valid while it is copied.
-            g.texts.push_back(g.texts[a.bits - 1]);
-            values.push_back({a.id, ATTR_STRING, g.texts.size()});
-            continue;
-        }
+        if (a.valueKind == ATTR_STRING && a.bits == 0) continue;
+        // Texts are never changed in place (a setter stores a new one), so
+        // the copy shares the original's.
         if (a.valueKind != ATTR_NODE) {
             values.push_back(a);
             continue;
@@ -98,9 +96,11 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
             setPrevId(g, copy, to);
     }
     CdfgNode* target = lookupNode(g, to);
+    markEdited(g, *target);
     target->attrBegin = static_cast<std::uint32_t>(g.attrs.size());
-    g.attrs.insert(g.attrs.end(), values.begin(), values.end());
-    target->attrCnt = static_cast<std::uint32_t>(values.size());
+    g.attrs.insert(g.attrs.end(), values.begin() + first, values.end());
+    target->attrCnt = static_cast<std::uint32_t>(values.size() - first);
+    values.resize(first);
 }
 
 NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
@@ -251,6 +251,7 @@ void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from) {
     const CdfgNode* source = lookupNode(g, from);
     const CdfgNode* target = lookupNode(g, to);
     if (!source || !target) return;
+    markEdited(g, *target);
     g.places[target - g.nodes.data()] = g.places[source - g.nodes.data()];
 }
 

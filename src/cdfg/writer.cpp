@@ -7,6 +7,10 @@
 #include <memory>
 #include <random>
 #include <system_error>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -85,30 +89,84 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     putU32(p, place.column);
 }
 
+// Visits the file's contents in order as pieces: runs of unchanged records,
+// whose bytes are the source's as they stand, and each other record, to be
+// encoded. copy(offset, size) takes a run and returns false when its bytes
+// cannot be had; encode(node) takes a record to encode.
+template <typename Copy, typename Encode>
+void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
+    const std::size_t spans = g.source ? g.sourceSpans.size() : 0;
+    std::uint64_t runBegin = 0, runEnd = 0;
+    std::size_t runFirst = 0;  // list position of the run's first node
+    auto endRun = [&](std::size_t next) {
+        if (runEnd != runBegin && !copy(runBegin, runEnd - runBegin))
+            for (std::size_t i = runFirst; i < next; ++i)
+                if (g.nodes[i].id != 0) encode(g.nodes[i]);
+        runBegin = runEnd = 0;
+    };
+    for (std::size_t i = 0; i < g.nodes.size(); ++i) {
+        // A node with a span is live (deleting a node drops its span), so a
+        // run of unchanged records needs only the spans.
+        std::uint64_t span = i < spans ? g.sourceSpans[i] : 0;
+        if (span != 0) {
+            std::uint64_t begin = span >> kSpanLengthBits;
+            if (begin != runEnd || runEnd == runBegin) {
+                endRun(i);
+                runBegin = begin;
+                runFirst = i;
+            }
+            runEnd = begin + (span & kMaxSpanLength);
+            continue;
+        }
+        const CdfgNode& node = g.nodes[i];
+        if (node.id == 0) continue;
+        endRun(i);
+        encode(node);
+    }
+    endRun(g.nodes.size());
+}
+
 }  // namespace
 
 void writeCdfgBytes(const CdfgGraph& g, std::string& out) {
-    for (const CdfgNode& node : g.nodes)
-        if (node.id != 0) putNode(out, g, node);
+    forEachPiece(
+        g,
+        [&](std::uint64_t offset, std::size_t size) {
+            std::size_t at = out.size();
+            if (g.source->append(offset, size, out)) return true;
+            out.resize(at);  // the records are encoded instead
+            return false;
+        },
+        [&](const CdfgNode& node) { putNode(out, g, node); });
 }
 
 namespace {
 
 // Writes every record to an open file through a large buffer.
+// Unchanged records go from the source straight to the file; the others are
+// encoded into a buffer that is written when it fills up or a run of
+// unchanged records follows.
 bool writeRecords(const CdfgGraph& g, std::FILE* file) {
     constexpr std::size_t kFlushAt = 1 << 20;
     std::string buffer;
-    buffer.reserve(kFlushAt + 4096);
     bool ok = true;
-    for (const CdfgNode& node : g.nodes) {
-        if (node.id == 0) continue;
-        putNode(buffer, g, node);
-        if (buffer.size() >= kFlushAt) {
-            ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
-            buffer.clear();
-        }
-    }
-    ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
+    auto flush = [&] {
+        ok = ok && std::fwrite(buffer.data(), 1, buffer.size(), file) == buffer.size();
+        buffer.clear();
+    };
+    forEachPiece(
+        g,
+        [&](std::uint64_t offset, std::size_t size) {
+            flush();
+            ok = ok && std::fflush(file) == 0 && g.source->writeTo(offset, size, ::fileno(file));
+            return true;  // a failed copy fails the write
+        },
+        [&](const CdfgNode& node) {
+            if (buffer.capacity() == 0) buffer.reserve(kFlushAt + 4096);
+            putNode(buffer, g, node);
+            if (buffer.size() >= kFlushAt) flush();
+        });
+    flush();
     return std::fflush(file) == 0 && ok;
 }
 
@@ -143,33 +201,165 @@ std::string temporaryNameBeside(const std::filesystem::path& target) {
     return target.string() + suffix;
 }
 
+// The new contents go to a temporary file beside the target, which replaces
+// the target only once they are complete, so a failed or interrupted write
+// leaves the user's file as it was.
+class Replacement {
+public:
+    explicit Replacement(const char* path) {
+        namespace fs = std::filesystem;
+        if (!path) return;
+        std::error_code error;
+        target_ = path;
+        if (fs::is_symlink(target_, error)) {
+            fs::path resolved = fs::canonical(target_, error);
+            if (!error) target_ = resolved;
+        }
+        temporary_ = temporaryNameBeside(target_);
+        file_ = std::fopen(temporary_.c_str(), "wbx");
+        if (file_) pending_ = std::make_unique<TemporaryFile>(temporary_);
+    }
+    ~Replacement() {
+        if (file_) std::fclose(file_);
+    }
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    std::FILE* file() const { return file_; }
+
+    // Closes the temporary file and, when everything was written, puts it in
+    // the target's place with the target's permissions. 0 or -1.
+    int finish(bool ok) {
+        namespace fs = std::filesystem;
+        if (!file_) return -1;
+        ok = (std::fclose(file_) == 0) && ok;
+        file_ = nullptr;
+        if (ok) {
+            std::error_code error;
+            fs::file_status status = fs::status(target_, error);
+            if (!error && fs::exists(status))
+                fs::permissions(temporary_, status.permissions(), fs::perm_options::replace, error);
+            error.clear();
+            fs::rename(temporary_, target_, error);
+            ok = !error;
+        }
+        if (ok) pending_->keep();
+        pending_.reset();
+        return ok ? 0 : -1;
+    }
+
+private:
+    std::filesystem::path target_;
+    std::string temporary_;
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<TemporaryFile> pending_;
+};
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t wrote = ::write(fd, data, size);
+        if (wrote <= 0) return false;
+        data += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
 }  // namespace
 
 int writeCdfg(const CdfgGraph* g, const char* path) {
     if (!g || !path || !*path) return -1;
-    namespace fs = std::filesystem;
-    std::error_code error;
-    // The file is replaced only once the new contents are complete, so a
-    // failed or interrupted write leaves the user's file as it was.
-    fs::path target(path);
-    if (fs::is_symlink(target, error)) {
-        fs::path resolved = fs::canonical(target, error);
-        if (!error) target = resolved;
+    Replacement replacement(path);
+    if (!replacement.file()) return -1;
+    return replacement.finish(writeRecords(*g, replacement.file()));
+}
+
+struct CdfgBackgroundWrite::State {
+    explicit State(const char* path) : replacement(path) {}  // nullptr: no file
+    Replacement replacement;
+    // The file's contents: runs of the source's bytes and encoded records.
+    struct Piece {
+        bool encoded;
+        std::uint64_t offset;  // in the source, or in encoded
+        std::uint64_t size;
+    };
+    std::vector<Piece> pieces;
+    std::string encoded;
+    const SourceBytes* source = nullptr;
+    std::thread worker;
+    bool ok = false;
+    bool started = false;  // the temporary file is being or has been written
+    int result = -1;
+
+    void run() {
+        const int fd = ::fileno(replacement.file());
+        bool good = true;
+        for (const Piece& piece : pieces) {
+            if (!good) break;
+            good = piece.encoded ? writeAll(fd, encoded.data() + piece.offset, piece.size)
+                                 : source->writeTo(piece.offset, piece.size, fd);
+        }
+        ok = good;
     }
-    std::string temporary = temporaryNameBeside(target);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(temporary.c_str(), "wbx"), &std::fclose);
-    if (!file) return -1;
-    TemporaryFile pending(temporary);
-    bool ok = writeRecords(*g, file.get());
-    ok = (std::fclose(file.release()) == 0) && ok;
-    if (ok) {
-        fs::file_status status = fs::status(target, error);
-        if (!error && fs::exists(status))
-            fs::permissions(temporary, status.permissions(), fs::perm_options::replace, error);
-        error.clear();
-        fs::rename(temporary, target, error);
-        ok = !error;
+};
+
+CdfgBackgroundWrite::CdfgBackgroundWrite(const CdfgGraph& g, const char* path) {
+    state_ = std::make_unique<State>(path && *path ? path : nullptr);
+    State& s = *state_;
+    if (!s.replacement.file()) return;
+    // Records changed since reading are encoded now; past this much of them
+    // the file is written at once instead of holding them all in memory.
+    constexpr std::size_t kMaxEncoded = std::size_t{16} << 20;
+    bool planned = g.source != nullptr;
+    if (planned) {
+        s.source = g.source.get();
+        forEachPiece(
+            g,
+            [&](std::uint64_t offset, std::size_t size) {
+                s.pieces.push_back({false, offset, size});
+                return true;
+            },
+            [&](const CdfgNode& node) {
+                if (!planned) return;
+                std::size_t at = s.encoded.size();
+                putNode(s.encoded, g, node);
+                if (s.encoded.size() > kMaxEncoded) {
+                    planned = false;
+                    return;
+                }
+                if (!s.pieces.empty() && s.pieces.back().encoded)
+                    s.pieces.back().size += s.encoded.size() - at;
+                else
+                    s.pieces.push_back({true, at, s.encoded.size() - at});
+            });
     }
-    if (ok) pending.keep();
-    return ok ? 0 : -1;
+    s.started = true;
+    if (!planned) {
+        // Written now; the file is replaced only by wait().
+        s.pieces.clear();
+        s.encoded.clear();
+        s.encoded.shrink_to_fit();
+        s.ok = writeRecords(g, s.replacement.file());
+        return;
+    }
+    try {
+        s.worker = std::thread([&s] { s.run(); });
+    } catch (const std::system_error&) {
+        s.run();  // no thread to be had: write now
+    }
+}
+
+int CdfgBackgroundWrite::wait() {
+    if (!state_) return -1;
+    State& s = *state_;
+    if (s.worker.joinable()) s.worker.join();
+    if (!s.started) return s.result;
+    s.started = false;
+    s.result = s.replacement.finish(s.ok);
+    return s.result;
+}
+
+CdfgBackgroundWrite::~CdfgBackgroundWrite() {
+    // Not waited for (the run ended early): the target stays as it was.
+    if (state_ && state_->worker.joinable()) state_->worker.join();
 }

@@ -106,15 +106,22 @@ std::string nameOf(const CdfgGraph& g, const UseRecords& records, const GlobalUs
 
 }  // namespace
 
-int checkGlobalUpdates(CdfgGraph& g) {
+struct GlobalUpdatePass {
     UseRecords records;
-    addGlobalRecords(g, records);
+};
 
-    UsageHandlers handlers;
+void GlobalUpdatePassEnd::operator()(GlobalUpdatePass* pass) const { delete pass; }
+
+GlobalUpdatePassPtr startGlobalUpdates(CdfgGraph& g, UsageHandlers& handlers) {
+    GlobalUpdatePassPtr pass(new GlobalUpdatePass);
+    addGlobalRecords(g, pass->records);
     handlers.onReference = noteWrite;
-    handlers.context = &records;
-    walkProgramUsage(g, handlers);
+    handlers.referenceContext = &pass->records;
+    return pass;
+}
 
+int finishGlobalUpdates(CdfgGraph& g, GlobalUpdatePass& pass) {
+    const UseRecords& records = pass.records;
     int result = 0;
     for (auto r = records.rbegin(); r != records.rend(); ++r) {
         if (!r->writtenInside || !r->writtenOutside) continue;
@@ -125,4 +132,11 @@ int checkGlobalUpdates(CdfgGraph& g) {
     }
     for (const GlobalUseRecord& r : records) setMark(g, r.declaration, 0);
     return result;
+}
+
+int checkGlobalUpdates(CdfgGraph& g) {
+    UsageHandlers handlers;
+    GlobalUpdatePassPtr pass = startGlobalUpdates(g, handlers);
+    walkProgramUsage(g, handlers);
+    return finishGlobalUpdates(g, *pass);
 }

@@ -36,19 +36,27 @@ void noteCall(CdfgGraph& g, NodeId call, void* context) {
 
 }  // namespace
 
-int checkOutsideCalls(CdfgGraph& g) {
+struct OutsideCallPass {
     CallRecords records;
+};
+
+void OutsideCallPassEnd::operator()(OutsideCallPass* pass) const { delete pass; }
+
+OutsideCallPassPtr startOutsideCalls(CdfgGraph& g, UsageHandlers& handlers) {
+    OutsideCallPassPtr pass(new OutsideCallPass);
+    CallRecords& records = pass->records;
     for (const FileElement& e : fileElements(g)) {
         if (getKind(g, e.node) != CFG_FUNCTION) continue;
         records.push_back({e.node, false, false});
         setMark(g, e.node, records.size());
     }
-
-    UsageHandlers handlers;
     handlers.onCall = noteCall;
-    handlers.context = &records;
-    walkProgramUsage(g, handlers);
+    handlers.callContext = &records;
+    return pass;
+}
 
+int finishOutsideCalls(CdfgGraph& g, OutsideCallPass& pass) {
+    const CallRecords& records = pass.records;
     int result = 0;
     for (auto r = records.rbegin(); r != records.rend(); ++r) {
         if (!r->calledFromInside || !r->calledFromOutside) continue;
@@ -59,4 +67,11 @@ int checkOutsideCalls(CdfgGraph& g) {
     }
     for (const FunctionCallRecord& r : records) setMark(g, r.function, 0);
     return result;
+}
+
+int checkOutsideCalls(CdfgGraph& g) {
+    UsageHandlers handlers;
+    OutsideCallPassPtr pass = startOutsideCalls(g, handlers);
+    walkProgramUsage(g, handlers);
+    return finishOutsideCalls(g, *pass);
 }

@@ -40,7 +40,7 @@ void walkReference(Walk& w, NodeId ref, bool written) {
     if (!level.open()) return;
     if (w.handlers.onReference) {
         writeContext = written;
-        w.handlers.onReference(w.g, ref, w.handlers.context);
+        w.handlers.onReference(w.g, ref, w.handlers.referenceContext ? w.handlers.referenceContext : w.handlers.context);
         writeContext = false;
     }
     std::size_t steps = 0;
@@ -64,7 +64,8 @@ void walkCall(Walk& w, NodeId call) {
             walkExpression(w, getAttrInt(w.g, arg, DfgPortInfo_SIGNAL));
         }
     }
-    if (w.handlers.onCall) w.handlers.onCall(w.g, call, w.handlers.context);
+    if (w.handlers.onCall)
+        w.handlers.onCall(w.g, call, w.handlers.callContext ? w.handlers.callContext : w.handlers.context);
 }
 
 // The target side of an assignment, from the head of its statement up to

@@ -20,6 +20,10 @@ struct UsageHandlers {
     // Every call, after its arguments.
     void (*onCall)(CdfgGraph& g, NodeId call, void* context) = nullptr;
     void* context = nullptr;
+    // A context of its own for either handler (two passes sharing one walk);
+    // nullptr: context.
+    void* referenceContext = nullptr;
+    void* callContext = nullptr;
 };
 
 void walkProgramUsage(CdfgGraph& g, const UsageHandlers& handlers);

@@ -8,7 +8,10 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <exception>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "cdfg/graph_ops.h"
@@ -31,6 +34,7 @@
 #include "inf/inf_writer.h"
 #include "report/messages.h"
 #include "util/files.h"
+#include "util/large_stack.h"
 #include "util/memory.h"
 
 namespace {
@@ -41,6 +45,9 @@ bool inProcess = false;
 struct RunEnded {
     int status;
 };
+
+// The last run's graph, left for the process's exit to reclaim.
+CdfgGraph* volatile graphKeptUntilExit = nullptr;
 
 // Set once message 451 is being printed, so that a failure while printing it
 // does not recurse.
@@ -107,6 +114,93 @@ bool infPathIsAnInput(const RunSettings& s) {
     return false;
 }
 
+// The structural validation of a graph on a thread of its own; passed()
+// waits for it. Without a thread to be had it runs at once.
+class Validation {
+public:
+    explicit Validation(const CdfgGraph& g) : g_(g) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            run();
+        }
+    }
+    ~Validation() { join(); }
+    Validation(const Validation&) = delete;
+    Validation& operator=(const Validation&) = delete;
+
+    bool passed() {
+        join();
+        // A memory failure on the thread takes its path here.
+        if (failed_) std::rethrow_exception(failed_);
+        return status_ == 0;
+    }
+    const std::string& reason() const { return reason_; }
+
+private:
+    void run() {
+        try {
+            status_ = validateGraph(g_, reason_);
+        } catch (...) {
+            failed_ = std::current_exception();
+        }
+    }
+    void join() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+    const CdfgGraph& g_;
+    std::thread thread_;
+    int status_ = -1;
+    std::string reason_;
+    std::exception_ptr failed_;
+};
+
+// The write-back of the input file, made beside the checks. However the run
+// ends once it has started (a failed pass, memory or node creation running
+// out), the file is completed as the run would have left it.
+class WriteBack {
+public:
+    WriteBack() = default;
+    ~WriteBack() {
+        if (active == this) {
+            try {
+                finish();
+            } catch (...) {
+                // Unwinding already: the memory failure has been reported.
+            }
+        }
+        if (active == this) active = nullptr;
+    }
+    WriteBack(const WriteBack&) = delete;
+    WriteBack& operator=(const WriteBack&) = delete;
+
+    void start(const CdfgGraph& g, const char* path) {
+        write_ = std::make_unique<CdfgBackgroundWrite>(g, path);
+    }
+    // From now on the file is replaced however the run ends.
+    void commit() { active = this; }
+    // The file as it was: the new contents are dropped.
+    void abandon() {
+        write_.reset();
+        if (active == this) active = nullptr;
+    }
+    void finish() {
+        if (!write_) return;
+        write_->wait();
+        write_.reset();
+        if (active == this) active = nullptr;
+    }
+    // Completes the write-back under way, if any (before the process ends).
+    static void finishActive() {
+        if (active) active->finish();
+    }
+
+private:
+    std::unique_ptr<CdfgBackgroundWrite> write_;
+    static inline WriteBack* active = nullptr;
+};
+
 // The run sequence; returns the exit status.
 int runSequence() {
     const RunSettings& s = runSettings;
@@ -122,45 +216,83 @@ int runSequence() {
     }
     // A graph the front end could not have written (looping chains, owned
     // cycles, unbounded nesting) is refused before any pass walks it, and the
-    // file is left as it was.
-    std::string damage;
-    if (validateGraph(*graph, damage) != 0) {
-        printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", damage.c_str());
+    // file is left as it was. Validation only reads links and attributes, so
+    // it runs on a second core beside the steps that are safe on any graph:
+    // the file names, which change positions only, and the start of the
+    // write-back, which is dropped if the graph is refused.
+    Validation validation(*graph);
+    resetFileNames(*graph);
+    const bool mergeFirst = s.constraintFilePath && s.checkEnabled == 1;
+    WriteBack writeBack;
+    if (!mergeFirst) writeBack.start(*graph, s.inputCdfgPath);
+    // Without the checks the INF file shows the graph as it is now. Its walks
+    // read the graph only and are bounded on any graph, so they run while
+    // validation does; what they made is dropped if the graph is refused.
+    PreparedInfPtr preparedInf;
+    if (s.checkEnabled != 1) preparedInf = prepareInf(*graph);
+    if (!validation.passed()) {
+        writeBack.abandon();
+        printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", validation.reason().c_str());
         printMessage(452, orEmpty(s.inputCdfgPath));
         return closeRun(-1);
     }
 
     progress("--- Reset of file name ...\n");
-    resetFileNames(*graph);
-
-    if (s.constraintFilePath && s.checkEnabled == 1) {
+    if (mergeFirst) {
         progress("--- Reading of '%s' file ...\n", s.constraintFilePath);
         processConstraintFile(*graph, s.constraintFilePath);
+        writeBack.start(*graph, s.inputCdfgPath);
     }
-
     // The input file now holds the merged graph; a failed write changes nothing.
-    writeCdfg(graph.get(), s.inputCdfgPath);
+    writeBack.commit();
+    // The write-back has taken the spans of the unchanged records; their
+    // memory goes back before the checks make theirs.
+    decltype(graph->sourceSpans)().swap(graph->sourceSpans);
 
+    // Declared after what it uses, so that it is joined before they go.
+    std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled == 1) {
         progress("--- Checking of proto function ...\n");
         checkPrototypes(*graph);
         progress("--- Makeing of function tree ...\n");
         if (buildFunctionTree(*graph) != 0) return closeRun(-1);
+        // What the INF file shows is settled now: the checks that follow only
+        // mark nodes. Its walks run beside them.
+        infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
         progress("--- Checking of function ...\n");
         checkMainArguments(*graph);
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
         checkRecursion(*graph);
         runCodeChecks(*graph);
-        checkOutsideCalls(*graph);
-        checkGlobalUpdates(*graph);
+        // The outside-call and global checks share one walk of the program;
+        // each reports after it, in that order.
+        {
+            UsageHandlers handlers;
+            OutsideCallPassPtr outside = startOutsideCalls(*graph, handlers);
+            GlobalUpdatePassPtr globals = startGlobalUpdates(*graph, handlers);
+            walkProgramUsage(*graph, handlers);
+            finishOutsideCalls(*graph, *outside);
+            finishGlobalUpdates(*graph, *globals);
+        }
     }
 
+    // The INF file may name the input file itself: the write-back ends first.
+    writeBack.finish();
+    if (infWork) infWork->join();
     if (errorCount() == 0) {
-        if (writeInf(*graph, s.outputInfPath) != 0) return closeRun(-1);
+        if (!preparedInf) preparedInf = prepareInf(*graph);
+        if (writePreparedInf(*preparedInf, s.outputInfPath) != 0) return closeRun(-1);
     }
 
     progress("--- Deleteing of used memory ...\n");
-    freeGraph(std::move(graph));
+    if (inProcess) {
+        freeGraph(std::move(graph));
+    } else {
+        // The process ends right after: taking a large graph apart node by
+        // node costs more than the kernel's reclaiming its pages at exit.
+        // The graph stays reachable, so leak checkers see no lost memory.
+        graphKeptUntilExit = graph.release();
+    }
     releaseModuleList();
 
     if (s.titleMode == 1 || s.debugMode == 1) std::fputs("End of tavikChk ...\n", stdout);
@@ -276,6 +408,8 @@ void onMemoryFailure() {
     }
     memoryFailing = true;
     printMessage(451);
+    // The input file was rewritten before the checks began.
+    WriteBack::finishActive();
     if (inProcess) throw RunEnded{closeRun(1)};
     finishRun(1);
 }
@@ -304,6 +438,7 @@ namespace {
 
 // newNode has printed its line; the process would now end with status -1.
 void onNodeCreationFailure() {
+    WriteBack::finishActive();
     if (inProcess) throw RunEnded{-1};
 }
 

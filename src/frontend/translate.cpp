@@ -871,6 +871,10 @@ private:
         for (CXCursor k : children(c))
             if (clang_getCursorKind(k) == CXCursor_CompoundStmt) body = k;
         if (isNull(body)) return f;
+        // One function's tree at a time keeps the memory to that of the
+        // largest function.
+        kids_ = ArenaCursorMap<Cursors>(&arena_);  // nothing left in the arena
+        arena_.release();
         loadTree(body);
         openBlocks_.clear();
         labels_.clear();
@@ -1224,7 +1228,7 @@ private:
         }
         // A declaration in a for header stands before the loop; its scalar
         // initialisers become the loop's initialisation.
-        Chain initList;
+        std::vector<std::pair<CXCursor, NodeId>> initialised;  // variable, declaration
         if (!isNull(init) && clang_getCursorKind(init) == CXCursor_DeclStmt) {
             NodeId def = make(CFG_DECLARE_DEF, at(init));
             Chain decls;
@@ -1232,42 +1236,44 @@ private:
                 if (clang_getCursorKind(v) != CXCursor_VarDecl) continue;
                 CXCursor value = clang_Cursor_getVarDeclInitializer(v);
                 bool scalar = !isNull(value) && clang_getCursorKind(value) != CXCursor_InitListExpr;
-                NodeId d;
-                if (scalar) {
-                    d = declarationWithoutInit(v);
-                    NodeId m = make(DFG_MANAGE_OPERATION, clang_getCursorLocation(v));
-                    Expr target = reference(v, d, true, clang_getCursorLocation(v));
-                    ownExpr(m, DfgOpeman_OPE, assignment(target, at(v), expr(value)));
-                    append(initList, m);
-                } else {
-                    d = variable(v, DECL_VAR);
-                }
+                NodeId d = scalar ? declarationWithoutInit(v) : variable(v, DECL_VAR);
+                if (scalar) initialised.emplace_back(v, d);
                 append(decls, d);
             }
             ownChain(def, CfgDeclDef_DECL, decls);
             append(out, def);
-        } else if (!isNull(init)) {
-            initList = expressionList(init);
         }
 
+        // Nodes are made in the order of the source: the loop, then each part
+        // before what it holds.
         NodeId begin = make(CFG_LOOP_BEGIN, at(s));
         setAttrInt(g_, begin, CfgLoopBegin_LOOPTYPE, static_cast<std::uint32_t>(type));
         Chain parts;
-        auto part = [&](std::uint32_t partKind, std::uint32_t attr, const Chain& list,
-                        CXSourceLocation loc) {
-            NodeId n = make(partKind, loc);
-            ownChain(n, attr, list);
+        auto part = [&](std::uint32_t partKind, std::uint32_t attr, CXCursor where, auto&& fill) {
+            NodeId n = make(partKind, at(where));
+            ownChain(n, attr, fill());
             append(parts, n);
         };
-        if (type == LOOP_FOR && !isNull(init))
-            part(CFG_LOOP_INIT, CfgLoopInit_OPELIST, initList, at(init));
-        if (type != LOOP_DOWHILE && !isNull(cond))
-            part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, expressionList(cond), at(cond));
-        part(CFG_LOOP_STAT, CfgLoopStat_CFG, body(bodyCursor), at(bodyCursor));
-        if (type == LOOP_DOWHILE && !isNull(cond))
-            part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, expressionList(cond), at(cond));
+        if (type == LOOP_FOR && !isNull(init)) {
+            part(CFG_LOOP_INIT, CfgLoopInit_OPELIST, init, [&] {
+                if (clang_getCursorKind(init) != CXCursor_DeclStmt) return expressionList(init);
+                Chain list;
+                for (const auto& [v, d] : initialised) {
+                    NodeId m = make(DFG_MANAGE_OPERATION, clang_getCursorLocation(v));
+                    Expr target = reference(v, d, true, clang_getCursorLocation(v));
+                    ownExpr(m, DfgOpeman_OPE,
+                            assignment(target, at(v), expr(clang_Cursor_getVarDeclInitializer(v))));
+                    append(list, m);
+                }
+                return list;
+            });
+        }
+        auto condition = [&] { return expressionList(cond); };
+        if (type != LOOP_DOWHILE && !isNull(cond)) part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, cond, condition);
+        part(CFG_LOOP_STAT, CfgLoopStat_CFG, bodyCursor, [&] { return body(bodyCursor); });
+        if (type == LOOP_DOWHILE && !isNull(cond)) part(CFG_LOOP_COND, CfgLoopCond_CONDOPE, cond, condition);
         if (!isNull(step))
-            part(CFG_LOOP_STEP, CfgLoopStep_OPELIST, expressionList(step), at(step));
+            part(CFG_LOOP_STEP, CfgLoopStep_OPELIST, step, [&] { return expressionList(step); });
         ownChain(begin, CfgLoopBegin_CFG, parts);
         NodeId end = make(CFG_LOOP_END, at(s));
         setJumpId(g_, begin, end);

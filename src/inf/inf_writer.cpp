@@ -1,6 +1,8 @@
 #include "inf/inf_writer.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -326,33 +328,59 @@ void writeFile(InfWriter& w) {
     }
 }
 
-int writeInfFile(CdfgGraph& g, const char* path) {
-    InfWriter w;
-    w.graph = &g;
-    collect(w);
-    if (!w.mainFunction) {
+}  // namespace
+
+struct PreparedInf {
+    bool memoryFailed = false;
+    bool hasMain = false;
+    std::string text;
+};
+
+void PreparedInfEnd::operator()(PreparedInf* inf) const { delete inf; }
+
+PreparedInfPtr prepareInf(CdfgGraph& g) {
+    PreparedInfPtr inf(new PreparedInf);
+    try {
+        InfWriter w;
+        w.graph = &g;
+        collect(w);
+        inf->hasMain = w.mainFunction != 0;
+        if (!inf->hasMain) return inf;
+        for (std::size_t i = 0; i < w.moduleFunctions.size(); ++i) visit(w, w.moduleFunctions[i], 0);
+        char* buffer = nullptr;
+        std::size_t size = 0;
+        w.out = open_memstream(&buffer, &size);
+        if (!w.out) throw std::bad_alloc();
+        writeFile(w);
+        bool closed = std::fclose(w.out) == 0;
+        if (buffer) inf->text.assign(buffer, size);
+        std::free(buffer);
+        if (!closed) throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+        inf->memoryFailed = true;
+    }
+    return inf;
+}
+
+int writePreparedInf(PreparedInf& inf, const char* path) {
+    if (inf.memoryFailed) {
+        std::perror("error memory");
+        return -1;
+    }
+    if (!inf.hasMain) {
         printMessage(501);
         return -1;
     }
-    for (std::size_t i = 0; i < w.moduleFunctions.size(); ++i) visit(w, w.moduleFunctions[i], 0);
-
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(path ? std::fopen(path, "w") : nullptr, &std::fclose);
     if (!file) {
         printMessage(453, orEmpty(path));
         return -1;
     }
-    w.out = file.get();
-    writeFile(w);
+    std::fwrite(inf.text.data(), 1, inf.text.size(), file.get());
     return 0;
 }
 
-}  // namespace
-
 int writeInf(CdfgGraph& g, const char* path) {
-    try {
-        return writeInfFile(g, path);
-    } catch (const std::bad_alloc&) {
-        std::perror("error memory");
-        return -1;
-    }
+    PreparedInfPtr inf = prepareInf(g);
+    return writePreparedInf(*inf, path);
 }

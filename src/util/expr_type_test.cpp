@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/c_program.h"
+#include "util/large_stack.h"
 
 namespace {
 
@@ -129,56 +130,60 @@ void t(void)
 
 // Links that share or loop end the evaluation; deep expressions are typed.
 TEST(ExprType, DamagedAndDeepExpressionsEnd) {
-    std::unique_ptr<CdfgGraph> g = newGraph();
-    auto node = [&g](std::uint32_t kind, std::int32_t type = 0) {
-        NodeId n = createNode(*g, kind);
-        if (type) setAttrInt(*g, n, DfgOpe_TYPE, static_cast<std::uint32_t>(type));
-        return n;
-    };
-    NodeId self = node(DFG_OPERATION, CALC_Add);
-    setAttrNode(*g, self, DfgOpe_LEFT, self);
-    NodeId p1 = node(DFG_EDGE_PRESEDENCE), p2 = node(DFG_EDGE_PRESEDENCE);
-    setNextId(*g, p1, p2);
-    setNextId(*g, p2, p1);
-    NodeId r1 = node(DFG_INPUT_VAR), r2 = node(DFG_INPUT_VAR);
-    setAttrNode(*g, r1, DfgPort_STRSON, r2);
-    setAttrNode(*g, r2, DfgPort_STRSON, r1);
-    // Operations sharing both operands, 64 levels: 2^64 paths without a bound.
-    NodeId shared = node(DFG_INPUT_CONST);
-    setAttrString(*g, shared, DfgInputCnst_STRVALUE, "1.5");
-    for (int level = 0; level < 64; ++level) {
-        NodeId o = node(DFG_OPERATION, CALC_Mul);
-        setAttrNode(*g, o, DfgOpe_LEFT, shared);
-        setAttrNode(*g, o, DfgOpe_RIGHT, shared);
-        shared = o;
-    }
-    // Attribute values that overflow 32-bit arithmetic.
-    NodeId d = node(CFG_DECLARE), big = node(DFG_INPUT_VAR);
-    setAttrInt(*g, d, CfgDecl_POINTERCNT, 0x7fffffff);
-    setAttrInt(*g, d, CfgDecl_DIMCNT, 0x7fffffff);
-    setAttrNode(*g, big, DfgPort_DECL, d);
-    setAttrInt(*g, big, DfgPort_POINTERCNT, 0x80000000u);
-    for (NodeId n : {self, p1, r1, shared, big}) typeText(*g, n);
-    EXPECT_EQ(typeText(*g, p1), "INT S 0");
-    // x + 1 + 1 + ... nested to the left, and a long chain of parentheses.
-    NodeId x = node(CFG_DECLARE);
-    setAttrInt(*g, x, CfgDecl_VALTYPE, DECL_VALTYPE_LONG);
-    setAttrInt(*g, x, CfgDecl_SIGNED, DECL_UNSIGNED);
-    NodeId e = node(DFG_INPUT_VAR);
-    setAttrNode(*g, e, DfgPort_DECL, x);
-    NodeId paren = e;
-    for (int n = 0; n < 5000; ++n) {
-        NodeId o = node(DFG_OPERATION, CALC_Add);
-        setAttrNode(*g, o, DfgOpe_LEFT, e);
-        e = o;
-    }
-    EXPECT_EQ(typeText(*g, e), "LONG U 0");
-    for (int n = 0; n < 50000; ++n) {
-        NodeId p = node(DFG_EDGE_PRESEDENCE);
-        setNextId(*g, p, paren);
-        paren = p;
-    }
-    EXPECT_EQ(typeText(*g, paren), "LONG U 0");
+    // The checker evaluates on its large stack; so does this test, whatever
+    // the build's frame sizes.
+    ASSERT_TRUE(runOnLargeStack([] {
+        std::unique_ptr<CdfgGraph> g = newGraph();
+        auto node = [&g](std::uint32_t kind, std::int32_t type = 0) {
+            NodeId n = createNode(*g, kind);
+            if (type) setAttrInt(*g, n, DfgOpe_TYPE, static_cast<std::uint32_t>(type));
+            return n;
+        };
+        NodeId self = node(DFG_OPERATION, CALC_Add);
+        setAttrNode(*g, self, DfgOpe_LEFT, self);
+        NodeId p1 = node(DFG_EDGE_PRESEDENCE), p2 = node(DFG_EDGE_PRESEDENCE);
+        setNextId(*g, p1, p2);
+        setNextId(*g, p2, p1);
+        NodeId r1 = node(DFG_INPUT_VAR), r2 = node(DFG_INPUT_VAR);
+        setAttrNode(*g, r1, DfgPort_STRSON, r2);
+        setAttrNode(*g, r2, DfgPort_STRSON, r1);
+        // Operations sharing both operands, 64 levels: 2^64 paths without a bound.
+        NodeId shared = node(DFG_INPUT_CONST);
+        setAttrString(*g, shared, DfgInputCnst_STRVALUE, "1.5");
+        for (int level = 0; level < 64; ++level) {
+            NodeId o = node(DFG_OPERATION, CALC_Mul);
+            setAttrNode(*g, o, DfgOpe_LEFT, shared);
+            setAttrNode(*g, o, DfgOpe_RIGHT, shared);
+            shared = o;
+        }
+        // Attribute values that overflow 32-bit arithmetic.
+        NodeId d = node(CFG_DECLARE), big = node(DFG_INPUT_VAR);
+        setAttrInt(*g, d, CfgDecl_POINTERCNT, 0x7fffffff);
+        setAttrInt(*g, d, CfgDecl_DIMCNT, 0x7fffffff);
+        setAttrNode(*g, big, DfgPort_DECL, d);
+        setAttrInt(*g, big, DfgPort_POINTERCNT, 0x80000000u);
+        for (NodeId n : {self, p1, r1, shared, big}) typeText(*g, n);
+        EXPECT_EQ(typeText(*g, p1), "INT S 0");
+        // x + 1 + 1 + ... nested to the left, and a long chain of parentheses.
+        NodeId x = node(CFG_DECLARE);
+        setAttrInt(*g, x, CfgDecl_VALTYPE, DECL_VALTYPE_LONG);
+        setAttrInt(*g, x, CfgDecl_SIGNED, DECL_UNSIGNED);
+        NodeId e = node(DFG_INPUT_VAR);
+        setAttrNode(*g, e, DfgPort_DECL, x);
+        NodeId paren = e;
+        for (int n = 0; n < 5000; ++n) {
+            NodeId o = node(DFG_OPERATION, CALC_Add);
+            setAttrNode(*g, o, DfgOpe_LEFT, e);
+            e = o;
+        }
+        EXPECT_EQ(typeText(*g, e), "LONG U 0");
+        for (int n = 0; n < 50000; ++n) {
+            NodeId p = node(DFG_EDGE_PRESEDENCE);
+            setNextId(*g, p, paren);
+            paren = p;
+        }
+        EXPECT_EQ(typeText(*g, paren), "LONG U 0");
+    }));
 }
 
 }  // namespace

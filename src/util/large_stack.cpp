@@ -2,6 +2,9 @@
 
 #include <pthread.h>
 
+#include <exception>
+#include <utility>
+
 namespace {
 
 void* runWork(void* work) {
@@ -21,4 +24,47 @@ bool runOnLargeStack(const std::function<void()>& work, std::size_t stackBytes) 
     pthread_attr_destroy(&attributes);
     if (started) pthread_join(thread, nullptr);
     return started;
+}
+
+struct LargeStackThread::State {
+    std::function<void()> work;
+    std::exception_ptr failed;
+    pthread_t thread{};
+    bool running = false;
+
+    void run() {
+        try {
+            work();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    }
+    static void* entry(void* self) {
+        static_cast<State*>(self)->run();
+        return nullptr;
+    }
+};
+
+LargeStackThread::LargeStackThread(std::function<void()> work, std::size_t stackBytes)
+    : state_(std::make_unique<State>()) {
+    state_->work = std::move(work);
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) == 0) {
+        state_->running = pthread_attr_setstacksize(&attributes, stackBytes) == 0 &&
+                          pthread_create(&state_->thread, &attributes, &State::entry, state_.get()) == 0;
+        pthread_attr_destroy(&attributes);
+    }
+    if (!state_->running) state_->run();
+}
+
+LargeStackThread::~LargeStackThread() {
+    if (state_->running) pthread_join(state_->thread, nullptr);
+}
+
+void LargeStackThread::join() {
+    if (state_->running) {
+        pthread_join(state_->thread, nullptr);
+        state_->running = false;
+    }
+    if (std::exception_ptr failed = std::exchange(state_->failed, nullptr)) std::rethrow_exception(failed);
 }

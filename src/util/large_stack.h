@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 
 // The stack the checker runs on. Only the pages actually used become resident.
 inline constexpr std::size_t kLargeStackBytes = std::size_t{1} << 30;
@@ -12,3 +13,19 @@ inline constexpr std::size_t kLargeStackBytes = std::size_t{1} << 30;
 // Runs work on a new thread with a stack of the given size and waits for it.
 // false when no such thread can be made; work has then not run.
 bool runOnLargeStack(const std::function<void()>& work, std::size_t stackBytes = kLargeStackBytes);
+
+// Work started on its own thread with a large stack, beside the caller;
+// join() (or the destructor) waits for it. An exception that leaves the work
+// is carried to join(). When no thread can be made, the work runs at once.
+class LargeStackThread {
+public:
+    explicit LargeStackThread(std::function<void()> work, std::size_t stackBytes = kLargeStackBytes);
+    ~LargeStackThread();
+    LargeStackThread(const LargeStackThread&) = delete;
+    LargeStackThread& operator=(const LargeStackThread&) = delete;
+    void join();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
