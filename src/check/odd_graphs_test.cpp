@@ -33,7 +33,7 @@ std::function<void(CdfgGraph&)> rekind(std::uint32_t from, std::uint32_t to) {
     };
 }
 
-const char* const kSwitchProgram = R"(int gw;
+const char* const kSwitchProgram = R"(int gw; int r2(void); void r1(void) { int k = r2(); } int r2(void) { r1(); return 0; }
 int c1(int a) { }
 int c2(int a) { switch (a) { case 1: return 1; default: return 0; } }
 void outside(void)
@@ -48,7 +48,7 @@ void work(int n, float f)
         n = 0;
     case 1:
         c1(u1());
-        gw = c2(1);
+        gw = c2(1); r1();
         if (f) ; if (n == 2) ;
         //tavik translate_off
         break;
@@ -68,7 +68,8 @@ int main(int argc, char *argv[])
 TEST(OddKinds, AreCheckedLikeTheirFrontEndTwins) {
     const std::string e517 = msg(517, "a.c", 18, "translate_on", "translate_off");
     const std::string e515 = msg(515, "a.c", 1, "gw");
-    const std::vector<std::string> base = {msg(533, "a.c", 15, "u1"), msg(537, "a.c", 2, "c1"),
+    const std::vector<std::string> base = {msg(533, "a.c", 15, "u1"), msg(506, "a.c", 1, "r1"),
+                                           msg(537, "a.c", 2, "c1"),
                                            msg(546, "a.c", 7, "int"), msg(528, "a.c", 13, 13),
                                            msg(601, "a.c", 17), e517, e515};
     auto without = [&base](const std::string& line) {
@@ -102,6 +103,16 @@ TEST(OddKinds, AreCheckedLikeTheirFrontEndTwins) {
              rekind(DFG_INPUT_VAR, DFG_INPUT_PORT)(g);
          },
          without(e515)},
+        // A scalar initializer may stand without its member node.
+        {"bare initializers",
+         [](CdfgGraph& g) {
+             for (const CdfgNode& n : g.nodes) {
+                 NodeId init = n.kind == CFG_DECLARE ? getAttrInt(g, n.id, CfgDecl_INIT) : 0;
+                 if (getKind(g, init) == CFG_MEMBER && !getNextId(g, init))
+                     setAttrNode(g, n.id, CfgDecl_INIT, getAttrInt(g, init, CfgMember_SIGNAL));
+             }
+         },
+         base},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -81,6 +81,7 @@ TEST(DirectiveParser, FixedPAndInt) {
         {"fixedP 16:8 x", DIRECTIVE_FIXEDP, 0, 16, 8, 0, -1, -1},
         {"fixedP 16:8 .x", DIRECTIVE_FIXEDP, 0, 16, 8, 0, -1, -1},
         {"fixedP 16:8 .", DIRECTIVE_FIXEDP, 0, 16, 8, 0, -1, -1},
+        {"fixedP 16:8 .  trunc", DIRECTIVE_FIXEDP, 0, 16, 8, 0, -1, 1},
         {"fixedP x 16 :: 8 s..t", DIRECTIVE_FIXEDP, 0, 16, 8, 0, 0, 1},
         {"fixedP S 16 : 8_2 i.r", DIRECTIVE_FIXEDP, 1, 16, 8, 2, 1, 0},
         {"fixedP S -4.5:1-2", DIRECTIVE_FIXEDP, 1, -4, 1, 0, -1, -1},
