@@ -181,6 +181,8 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
         {"bad option", kProgram, {"-x", "p.c"}, 2, "tavik: unknown option '-x'"},
         {"INF over the input", kProgram, {"--inf", "p.c", "p.c"}, 2,
          "tavik: the INF file 'p.c' is the C file 'p.c'; nothing written"},
+        {"INF over the constraint file", kProgram, {"--ctf", "p.ctf", "--inf", "p.ctf", "p.c"}, 2,
+         "tavik: the INF file 'p.ctf' is the constraint file 'p.ctf'; nothing written"},
         {"a standard", kWarningOnly, {"-std=c99", "-avar_max_size", "100", "p.c"}, 0, ""},
         {"an unknown standard", kWarningOnly, {"-std=c89", "p.c"}, 2, "tavik: unknown standard 'c89'"},
         {"an empty value", kWarningOnly, {"--inf", "", "p.c"}, 2, "tavik: missing value after --inf"},
@@ -191,12 +193,14 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
         SCOPED_TRACE(c.name);
         tb::ScratchDir dir;
         tb::writeBytes(dir.path("p.c"), c.source);
+        tb::writeBytes(dir.path("p.ctf"), "");
         tb::Run run = check(dir, c.args);
         EXPECT_EQ(run.status, c.status) << run.out << run.err;
         if (!c.err.empty()) {
             EXPECT_NE(run.err.find(c.err + "\n"), std::string::npos) << run.err;
         }
         EXPECT_EQ(tb::readBytes(dir.path("p.c")), c.source);
+        EXPECT_EQ(tb::readBytes(dir.path("p.ctf")), "");
     }
 
     // --inf and --cdfg keep what a check otherwise throws away.
