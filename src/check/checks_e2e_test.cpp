@@ -175,9 +175,10 @@ const std::vector<Row>& workRows() {
                 "    struct pt few[1365];"),  // 20
          {},
          {w538(14, "big", 16384), w538(16, "two", 16384), w538(17, "ptrs", 16384), w538(19, "pts", 16384)}},
-        {"AutomaticVariablesUnderALowerLimit", inWork("int a26[26];\n    long double one;\n    char c;"),
+        {"AutomaticVariablesUnderALowerLimit", inWork("int a26[26];\n    long double one;\n    char c;\n    char z[0][12];"),
          {"-avar_max_size", "11"},
-         {w538(8, "a", 11), w538(11, "ld", 11), w538(13, "s", 11), w538(14, "a26", 11), w538(15, "one", 11)}},
+         {w538(8, "a", 11), w538(11, "ld", 11), w538(13, "s", 11), w538(14, "a26", 11), w538(15, "one", 11),
+          w538(17, "z", 11)}},  // a zero dimension is left out of the count
 
         // Declarations that analysed code refers to.
         {"PointerLevelsAndDeclarators",
