@@ -144,6 +144,11 @@ TEST(Graph, DeleteTreeFollowsOwnedNodesOnly) {
     EXPECT_EQ(getKind(*g, dim), DFG_DIMENSION);
     deleteNodeTree(*g, decl);
     EXPECT_EQ(getKind(*g, dim), 0u);
+    // An initializer's expression may be shared with the copies of its function.
+    NodeId member = createNode(*g, CFG_MEMBER), value = createNode(*g, DFG_INPUT_CONST);
+    setAttrNode(*g, member, CfgMember_SIGNAL, value);
+    deleteNodeTree(*g, member);
+    EXPECT_EQ(getKind(*g, value), DFG_INPUT_CONST);
 }
 
 TEST(Graph, FindRootIsTheFirstRootOfTheList) {
