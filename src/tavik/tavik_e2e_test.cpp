@@ -173,6 +173,7 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
         std::vector<std::string> args;
         int status;
         std::string err;  // a line the standard error holds
+        std::string ctf = "";
     } cases[] = {
         {"warnings only", kWarningOnly, {"p.c"}, 0, ""},
         {"error", kProgram, {"p.c"}, 1, ""},
@@ -183,6 +184,8 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
          "tavik: the INF file 'p.c' is the C file 'p.c'; nothing written"},
         {"INF over the constraint file", kProgram, {"--ctf", "p.ctf", "--inf", "p.ctf", "p.c"}, 2,
          "tavik: the INF file 'p.ctf' is the constraint file 'p.ctf'; nothing written"},
+        {"a constraint file with a bad line", kWarningOnly, {"--ctf", "p.ctf", "p.c"}, 2,
+         "tavik: Error:p.ctf:1:Syntx error :", "bogus line\n"},
         {"a standard", kWarningOnly, {"-std=c99", "-avar_max_size", "100", "p.c"}, 0, ""},
         {"an unknown standard", kWarningOnly, {"-std=c89", "p.c"}, 2, "tavik: unknown standard 'c89'"},
         {"an empty value", kWarningOnly, {"--inf", "", "p.c"}, 2, "tavik: missing value after --inf"},
@@ -193,14 +196,14 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
         SCOPED_TRACE(c.name);
         tb::ScratchDir dir;
         tb::writeBytes(dir.path("p.c"), c.source);
-        tb::writeBytes(dir.path("p.ctf"), "");
+        tb::writeBytes(dir.path("p.ctf"), c.ctf);
         tb::Run run = check(dir, c.args);
         EXPECT_EQ(run.status, c.status) << run.out << run.err;
         if (!c.err.empty()) {
             EXPECT_NE(run.err.find(c.err + "\n"), std::string::npos) << run.err;
         }
         EXPECT_EQ(tb::readBytes(dir.path("p.c")), c.source);
-        EXPECT_EQ(tb::readBytes(dir.path("p.ctf")), "");
+        EXPECT_EQ(tb::readBytes(dir.path("p.ctf")), c.ctf);
     }
 
     // --inf and --cdfg keep what a check otherwise throws away.

@@ -236,7 +236,8 @@ int main(int argc, char** argv) {
             if (!checks.empty())
                 totals = "\n" + std::to_string(errors) + " error(s), " + std::to_string(warnings) + " warning(s).\n";
             findings.insert(findings.end(), checks.begin(), checks.end());
-            if (!problems.empty() && problem.empty()) problem = problems.front();
+            // The constraint reader's own line names the file and line; it says more than 452.
+            if (!problems.empty()) problem = problems.front();
             if (status == 1 && problem.empty()) problem = "the checker could not run";
         }
         if (o.cdfg.empty()) std::remove(cdfg.c_str());
