@@ -128,6 +128,7 @@ TEST(CdfgAsm, ErrorsNameTheLineAndWhatWasExpected) {
         {"node 1 2 3", "t:1: expected '[@label] [id] kind' after 'node', found 3 words"},
         {"node x CFG_ROOT", "t:1: expected a node id"},
         {"node @9a CFG_ROOT", "t:1: expected a label name"},
+        {"node @a-b CFG_ROOT", "t:1: expected a label name"},
         {"\n  CfgRoot_ELEMENT @a", "t:2: expected 'node' to start a record before 'CfgRoot_ELEMENT'"},
         {"node CFG_ROOT\n  CfgFunc_NAME \"x\"",
          "t:2: expected an attribute of CFG_ROOT (a name such as CfgRoot_ELEMENT, or a number), found 'CfgFunc_NAME'"},
@@ -162,9 +163,9 @@ TEST(CdfgAsm, ErrorsNameTheLineAndWhatWasExpected) {
         {"bytes 00\n  CfgRoot_LANG 1", "t:2: expected 'bytes': nothing but bytes can follow them"},
         {"node CFG_ROOT\n  CfgRoot_LANG \"" + longText + "\"", "t:2: the text is 70000 bytes long; at most 65535 fit"},
     };
+    std::vector<std::string> errors;  // each run starts it afresh
     for (const Case& c : cases) {
         RecordFile out;
-        std::vector<std::string> errors;
         EXPECT_FALSE(assembleText(c.text, "t", out, errors)) << c.text;
         ASSERT_FALSE(errors.empty()) << c.text;
         EXPECT_NE(errors[0].find(c.error), std::string::npos)
