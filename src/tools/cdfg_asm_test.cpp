@@ -76,7 +76,7 @@ TEST(CdfgAsm, ValuesPositionsAndRawBytes) {
         "  CfgDecl_DIMNODE @1\n"
         "  CfgDecl_BITMSB ATTR_CHAR -128\n"
         "  CfgDecl_BITLSB ATTR_LONGLONG 0x123456789\n"
-        "  CfgDecl_DIMMSB ATTR_FLOAT 0x7ff8000000000001\n"
+        "  CfgDecl_DIMMSB ATTR_FLOAT 0x7FF8009f000A00a1\n"
         "  CfgDecl_DIMLSB ATTR_INT CALC_Add\n"
         "  77 ATTR_0\r\n"
         "node CFG_ROOT count 5 at \"g.c\" 9\n"
@@ -97,7 +97,7 @@ TEST(CdfgAsm, ValuesPositionsAndRawBytes) {
     const std::pair<std::uint32_t, std::uint64_t> values[] = {
         {ATTR_STRING, 0}, {ATTR_INT, DECL_VALTYPE_DOUBLE}, {ATTR_INT, 0xFFFFFFFFu},
         {ATTR_FLOAT, 0x40A3880000000000ull}, {ATTR_NODE, 1}, {ATTR_CHAR, 0x80},
-        {ATTR_LONGLONG, 0x123456789ull}, {ATTR_FLOAT, 0x7ff8000000000001ull},
+        {ATTR_LONGLONG, 0x123456789ull}, {ATTR_FLOAT, 0x7ff8009f000a00a1ull},
         {ATTR_INT, CALC_Add}, {0, 0}};
     for (std::size_t i = 0; i < 10; ++i) {
         EXPECT_EQ(d.attrs[i].valueKind, values[i].first) << i;
