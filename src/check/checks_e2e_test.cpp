@@ -28,13 +28,7 @@ void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 // The test bench of many rows: work() is the module; its lines follow the
 // program's own.
-const std::string kMain =
-    "int main(int argc, char *argv[])\n"
-    "{\n"
-    "    float b[4];\n"
-    "    work(b);            //tavik module\n"
-    "    return 0;\n"
-    "}\n";
+const std::string& kMain = tb::kModuleMain;
 
 // main() calling the code on its lines.
 std::string mainWith(const std::string& lines) {

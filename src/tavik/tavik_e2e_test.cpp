@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/binary_run.h"
+#include "support/c_program.h"
 
 namespace {
 
@@ -24,26 +25,16 @@ const std::string kProgram =
     "    p = malloc(16);\n"
     "    if (buf[0] > 0.5)\n"
     "        buf[0] = 0;\n"
-    "}\n"
-    "int main(int argc, char *argv[])\n"
-    "{\n"
-    "    float b[4];\n"
-    "    work(b);            //tavik module\n"
-    "    return 0;\n"
-    "}\n";
+    "}\n" +
+    tb::kModuleMain;
 
 const std::string kWarningOnly =
     "void work(float *buf)\n"
     "{\n"
     "    if (buf[0] > 0.5)\n"
     "        buf[0] = 0;\n"
-    "}\n"
-    "int main(int argc, char *argv[])\n"
-    "{\n"
-    "    float b[4];\n"
-    "    work(b);            //tavik module\n"
-    "    return 0;\n"
-    "}\n";
+    "}\n" +
+    tb::kModuleMain;
 
 const std::string k601 =
     "Floating point arithmetic is contained in the conditions of if. An unusual end may be carried "

@@ -19,6 +19,15 @@ namespace tb {
 // constraint files) are only written beside them.
 using Files = std::vector<std::pair<std::string, std::string>>;
 
+// main() calling work(b) as the module: the test bench of most programs.
+inline const std::string kModuleMain =
+    "int main(int argc, char *argv[])\n"
+    "{\n"
+    "    float b[4];\n"
+    "    work(b);            //tavik module\n"
+    "    return 0;\n"
+    "}\n";
+
 // The graph the front end makes of one C file, a.c, compiled in this
 // process; null (and a test failure naming the compiler's errors) when it
 // does not compile.
