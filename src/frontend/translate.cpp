@@ -606,10 +606,10 @@ private:
         });
         dimensions(d, c, s, sizes, written);
         if (s.innerPointers) {
-            NodeId spec = make(DFG_SPEC, clang_getCursorLocation(c));
-            setAttrInt(g_, spec, DfgSpec_POINTERCNT, s.innerPointers);
-            setAttrNode(g_, d, CfgDecl_SPEC, spec);
-            setPrevId(g_, spec, d);
+            NodeId inner = make(DFG_SPEC, clang_getCursorLocation(c));
+            setAttrInt(g_, inner, DfgSpec_POINTERCNT, s.innerPointers);
+            setAttrNode(g_, d, CfgDecl_SPEC, inner);
+            setPrevId(g_, inner, d);
         }
         if (s.function) {
             Chain params;
@@ -1405,21 +1405,21 @@ private:
                 return single(op);
             }
             case CXCursor_CStyleCastExpr: {
-                NodeId spec = make(DFG_SPEC, at(c));
+                NodeId cast = make(DFG_SPEC, at(c));
                 CXType t = clang_getCursorType(c);
                 TypeShape s = shape(c, t);
-                setAttrInt(g_, spec, DfgSpec_SIGNED, static_cast<std::uint32_t>(s.sign));
-                setAttrInt(g_, spec, DfgSpec_VALTYPE, static_cast<std::uint32_t>(s.valtype));
+                setAttrInt(g_, cast, DfgSpec_SIGNED, static_cast<std::uint32_t>(s.sign));
+                setAttrInt(g_, cast, DfgSpec_VALTYPE, static_cast<std::uint32_t>(s.valtype));
                 if (s.pointers + s.innerPointers)
-                    setAttrInt(g_, spec, DfgSpec_POINTERCNT, s.pointers + s.innerPointers);
+                    setAttrInt(g_, cast, DfgSpec_POINTERCNT, s.pointers + s.innerPointers);
                 if (!s.dims.empty())
-                    setAttrInt(g_, spec, DfgSpec_DIMCNT, static_cast<std::uint32_t>(s.dims.size()));
-                text(spec, DfgSpec_TYPESTR, typeSpelling(t));
+                    setAttrInt(g_, cast, DfgSpec_DIMCNT, static_cast<std::uint32_t>(s.dims.size()));
+                text(cast, DfgSpec_TYPESTR, typeSpelling(t));
                 CXCursor operand = clang_getNullCursor();
                 for (CXCursor k : children(c))
                     if (clang_isExpression(clang_getCursorKind(k))) operand = k;
-                if (isNull(operand)) return single(spec);
-                return prefixed(spec, expr(operand));
+                if (isNull(operand)) return single(cast);
+                return prefixed(cast, expr(operand));
             }
             case CXCursor_CallExpr:
                 return call(c);
@@ -1580,15 +1580,15 @@ private:
             ownExpr(n, DfgSizeof_OPE, expr(operand));
             return single(n);
         }
-        NodeId spec = make(DFG_SPEC, at(c));
+        NodeId type = make(DFG_SPEC, at(c));
         if (!isNull(typeRef)) {
             TypeShape s = shapeOf(clang_getCursorType(typeRef));
-            setAttrInt(g_, spec, DfgSpec_SIGNED, static_cast<std::uint32_t>(s.sign));
-            setAttrInt(g_, spec, DfgSpec_VALTYPE, static_cast<std::uint32_t>(s.valtype));
+            setAttrInt(g_, type, DfgSpec_SIGNED, static_cast<std::uint32_t>(s.sign));
+            setAttrInt(g_, type, DfgSpec_VALTYPE, static_cast<std::uint32_t>(s.valtype));
         }
-        text(spec, DfgSpec_TYPESTR, operandText(c));
-        setAttrNode(g_, n, DfgSizeof_OPE, spec);
-        setPrevId(g_, spec, n);
+        text(type, DfgSpec_TYPESTR, operandText(c));
+        setAttrNode(g_, n, DfgSizeof_OPE, type);
+        setPrevId(g_, type, n);
         return single(n);
     }
 
