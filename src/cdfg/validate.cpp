@@ -66,15 +66,14 @@ const OwningTable& owningTable() {
     return table;
 }
 
-// The graph passes every check of validateGraph. One depth-first walk over
-// NextId links and owning attributes, with the deepest nesting below each
-// node carried up as the walk returns, and one pass over the PrevId chains.
-// A NextId loop is a cycle of the walk, so any damage makes this false, and
-// validateGraph then looks again in its own order to name it.
-bool passesQuickly(const CdfgGraph& g) {
+// One depth-first walk over NextId links and owning attributes, with the
+// deepest nesting below each node carried up as the walk returns. false at
+// the first cycle (of NextId links too) or nesting too deep, named in reason.
+bool ownershipIsSound(const CdfgGraph& g, std::string& reason) {
     const OwningTable& owning = owningTable();
     const std::size_t count = g.nodes.size();
-    // 0 unvisited, 1 open, 2 done; depth as in validateGraph.
+    // 0 unvisited, 1 open, 2 done; depth[i] is the deepest nesting below node
+    // i (owned levels; chains add none).
     std::vector<std::uint8_t> state(count, 0);
     std::vector<std::uint32_t> depth(count, 0);
     struct Frame {
@@ -92,7 +91,11 @@ bool passesQuickly(const CdfgGraph& g) {
             const CdfgNode& n = g.nodes[top.node];
             if (top.nextEdge > n.attrCnt) {
                 const std::uint32_t d = depth[top.node];
-                if (d > kMaxNestingDepth) return false;
+                if (d > kMaxNestingDepth) {
+                    reason = "node " + std::to_string(n.id) + " nests more than " +
+                             std::to_string(kMaxNestingDepth) + " levels deep";
+                    return false;
+                }
                 state[top.node] = 2;
                 const std::uint32_t owned = top.owned;
                 stack.pop_back();
@@ -113,7 +116,10 @@ bool passesQuickly(const CdfgGraph& g) {
             }
             if (child == UINT32_MAX) continue;
             const std::uint32_t owned = edge == 0 ? 0 : 1;
-            if (state[child] == 1) return false;
+            if (state[child] == 1) {
+                reason = "node " + std::to_string(g.nodes[child].id) + " is part of a cycle of owned nodes";
+                return false;
+            }
             if (state[child] == 2) {
                 std::uint32_t& mine = depth[top.node];
                 mine = std::max(mine, depth[child] + owned);
@@ -123,8 +129,7 @@ bool passesQuickly(const CdfgGraph& g) {
             stack.push_back({child, 0, owned});
         }
     }
-    std::string unused;
-    return findLinkLoop(g, false, unused) == 0;
+    return true;
 }
 
 }  // namespace
@@ -134,63 +139,11 @@ bool isOwningAttribute(std::uint32_t kind, std::uint32_t attr) {
 }
 
 int validateGraph(const CdfgGraph& g, std::string& reason) {
-    if (passesQuickly(g)) return 0;
+    // A sound graph passes in one walk and one pass over the PrevId chains.
+    // Damage is looked for again with the chain loops first, so that a NextId
+    // loop is named as one rather than as a cycle of the walk.
+    std::string unused;
+    if (ownershipIsSound(g, unused) && findLinkLoop(g, false, unused) == 0) return 0;
     if (findLinkLoop(g, true, reason) != 0 || findLinkLoop(g, false, reason) != 0) return -1;
-
-    // Depth-first over NextId links and owning attributes, without recursion.
-    // depth[i] is the deepest nesting below node i (owned levels; chains add none).
-    const std::size_t count = g.nodes.size();
-    std::vector<std::uint8_t> state(count, 0);
-    std::vector<std::uint32_t> depth(count, 0);
-    struct Frame {
-        std::uint32_t node;
-        std::uint32_t nextEdge;  // 0: NextId, 1..attrCnt: attributes
-    };
-    std::vector<Frame> stack;
-    for (std::size_t start = 0; start < count; ++start) {
-        if (state[start] != 0 || g.nodes[start].id == 0) continue;
-        stack.push_back({static_cast<std::uint32_t>(start), 0});
-        state[start] = 1;
-        while (!stack.empty()) {
-            Frame& top = stack.back();
-            const CdfgNode& n = g.nodes[top.node];
-            if (top.nextEdge > n.attrCnt) {
-                std::uint32_t d = 0;
-                if (std::uint32_t next = indexOf(g, n.next); next != UINT32_MAX) d = depth[next];
-                for (std::uint32_t a = 0; a < n.attrCnt; ++a) {
-                    const CdfgAttr& attr = g.attrs[n.attrBegin + a];
-                    if (attr.valueKind != ATTR_NODE || !isOwningAttribute(n.kind, attr.id)) continue;
-                    std::uint32_t child = indexOf(g, static_cast<NodeId>(attr.bits));
-                    if (child != UINT32_MAX) d = std::max(d, depth[child] + 1);
-                }
-                depth[top.node] = d;
-                state[top.node] = 2;
-                if (d > kMaxNestingDepth) {
-                    reason = "node " + std::to_string(n.id) + " nests more than " +
-                             std::to_string(kMaxNestingDepth) + " levels deep";
-                    return -1;
-                }
-                stack.pop_back();
-                continue;
-            }
-            std::uint32_t edge = top.nextEdge++;
-            std::uint32_t child = UINT32_MAX;
-            if (edge == 0) {
-                child = indexOf(g, n.next);
-            } else {
-                const CdfgAttr& attr = g.attrs[n.attrBegin + edge - 1];
-                if (attr.valueKind == ATTR_NODE && isOwningAttribute(n.kind, attr.id))
-                    child = indexOf(g, static_cast<NodeId>(attr.bits));
-            }
-            if (child == UINT32_MAX || state[child] == 2) continue;
-            if (state[child] == 1) {
-                reason = "node " + std::to_string(g.nodes[child].id) +
-                         " is part of a cycle of owned nodes";
-                return -1;
-            }
-            state[child] = 1;
-            stack.push_back({child, 0});
-        }
-    }
-    return 0;
+    return ownershipIsSound(g, reason) ? 0 : -1;
 }

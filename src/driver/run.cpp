@@ -8,10 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <exception>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "cdfg/graph_ops.h"
@@ -114,48 +111,6 @@ bool infPathIsAnInput(const RunSettings& s) {
     return false;
 }
 
-// The structural validation of a graph on a thread of its own; passed()
-// waits for it. Without a thread to be had it runs at once.
-class Validation {
-public:
-    explicit Validation(const CdfgGraph& g) : g_(g) {
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-            run();
-        }
-    }
-    ~Validation() { join(); }
-    Validation(const Validation&) = delete;
-    Validation& operator=(const Validation&) = delete;
-
-    bool passed() {
-        join();
-        // A memory failure on the thread takes its path here.
-        if (failed_) std::rethrow_exception(failed_);
-        return status_ == 0;
-    }
-    const std::string& reason() const { return reason_; }
-
-private:
-    void run() {
-        try {
-            status_ = validateGraph(g_, reason_);
-        } catch (...) {
-            failed_ = std::current_exception();
-        }
-    }
-    void join() {
-        if (thread_.joinable()) thread_.join();
-    }
-
-    const CdfgGraph& g_;
-    std::thread thread_;
-    int status_ = -1;
-    std::string reason_;
-    std::exception_ptr failed_;
-};
-
 // The write-back of the input file, made beside the checks. However the run
 // ends once it has started (a failed pass, memory or node creation running
 // out), the file is completed as the run would have left it.
@@ -220,7 +175,10 @@ int runSequence() {
     // it runs on a second core beside the steps that are safe on any graph:
     // the file names, which change positions only, and the start of the
     // write-back, which is dropped if the graph is refused.
-    Validation validation(*graph);
+    // Validation walks without recursion: a default-sized stack is enough.
+    int validationStatus = -1;
+    std::string damage;
+    LargeStackThread validation([&] { validationStatus = validateGraph(*graph, damage); }, std::size_t{8} << 20);
     resetFileNames(*graph);
     const bool mergeFirst = s.constraintFilePath && s.checkEnabled == 1;
     WriteBack writeBack;
@@ -230,9 +188,10 @@ int runSequence() {
     // validation does; what they made is dropped if the graph is refused.
     PreparedInfPtr preparedInf;
     if (s.checkEnabled != 1) preparedInf = prepareInf(*graph);
-    if (!validation.passed()) {
+    validation.join();  // a memory failure on its thread takes its path here
+    if (validationStatus != 0) {
         writeBack.abandon();
-        printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", validation.reason().c_str());
+        printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", damage.c_str());
         printMessage(452, orEmpty(s.inputCdfgPath));
         return closeRun(-1);
     }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -209,11 +210,8 @@ TEST(TavikCheck, ExitStatusesAndFilesWritten) {
 // "E506:Error:f.c:6:text" and "f.c:6:5: error: text [E506]" as one form.
 std::vector<std::string> checkerFindings(const std::string& out) {
     std::vector<std::string> found;
-    std::size_t at = 0;
-    while (at < out.size()) {
-        std::size_t end = out.find('\n', at);
-        std::string line = out.substr(at, end - at);
-        at = end == std::string::npos ? out.size() : end + 1;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
         if (line.size() > 5 && (line[0] == 'E' || line[0] == 'W') && line[4] == ':') {
             std::size_t kind = line.find(':', 5);
             std::string body = line.substr(kind + 1);
@@ -226,11 +224,8 @@ std::vector<std::string> checkerFindings(const std::string& out) {
 
 std::vector<std::string> tavikFindings(const std::string& out) {
     std::vector<std::string> found;
-    std::size_t at = 0;
-    while (at < out.size()) {
-        std::size_t end = out.find('\n', at);
-        std::string line = out.substr(at, end - at);
-        at = end == std::string::npos ? out.size() : end + 1;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
         std::size_t rule = line.rfind(" [");
         if (rule == std::string::npos || line.back() != ']') continue;
         // file:line:col: level: text [R]  ->  R file:line:text
