@@ -7,10 +7,11 @@
 #include <memory>
 #include <random>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include <unistd.h>
+
+#include "util/large_stack.h"
 
 namespace {
 
@@ -286,10 +287,11 @@ struct CdfgBackgroundWrite::State {
     std::vector<Piece> pieces;
     std::string encoded;
     const SourceBytes* source = nullptr;
-    std::thread worker;
     bool ok = false;
     bool started = false;  // the temporary file is being or has been written
     int result = -1;
+    // Last, so that it is joined before what it reads goes.
+    std::unique_ptr<LargeStackThread> worker;
 
     void run() {
         const int fd = ::fileno(replacement.file());
@@ -342,24 +344,21 @@ CdfgBackgroundWrite::CdfgBackgroundWrite(const CdfgGraph& g, const char* path) {
         s.ok = writeRecords(g, s.replacement.file());
         return;
     }
-    try {
-        s.worker = std::thread([&s] { s.run(); });
-    } catch (const std::system_error&) {
-        s.run();  // no thread to be had: write now
-    }
+    // Copying bytes needs little stack; without a thread to be had it writes now.
+    s.worker = std::make_unique<LargeStackThread>([&s] { s.run(); }, std::size_t{1} << 20);
 }
 
 int CdfgBackgroundWrite::wait() {
     if (!state_) return -1;
     State& s = *state_;
-    if (s.worker.joinable()) s.worker.join();
+    if (s.worker) s.worker->join();
+    s.worker.reset();
     if (!s.started) return s.result;
     s.started = false;
     s.result = s.replacement.finish(s.ok);
     return s.result;
 }
 
-CdfgBackgroundWrite::~CdfgBackgroundWrite() {
-    // Not waited for (the run ended early): the target stays as it was.
-    if (state_ && state_->worker.joinable()) state_->worker.join();
-}
+// Not waited for (the run ended early): the worker is joined and the target
+// stays as it was.
+CdfgBackgroundWrite::~CdfgBackgroundWrite() = default;
