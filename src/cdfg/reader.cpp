@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "util/files.h"
@@ -91,42 +92,20 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
-// Bytes of the file, delivered from a large buffer that is refilled from the
-// stream (or from memory in one piece). Once a read runs past the end, every
-// later read fails too.
+// The bytes of the file in one piece: a mapping of a regular file, or a
+// buffer that holds what a pipe delivered. Once a read runs past the end,
+// every later read fails too.
 class ByteSource {
 public:
-    // The buffer holds up to 1 MiB, less for a smaller file.
-    ByteSource(std::FILE* file, std::size_t fileSize)
-        : file_(file), buffer_(std::clamp<std::size_t>(fileSize, 4096, std::size_t{1} << 20)) {}
     ByteSource(const unsigned char* data, std::size_t size) : data_(data), end_(size) {}
 
     // Bytes consumed so far.
-    std::uint64_t offset() const { return consumed_ + pos_; }
-
-    // Copies n bytes to out; false when fewer than n are left.
-    bool read(void* out, std::size_t n) {
-        unsigned char* to = static_cast<unsigned char*>(out);
-        while (n > 0) {
-            if (pos_ == end_ && !refill()) return false;
-            std::size_t chunk = std::min(n, end_ - pos_);
-            std::memcpy(to, data_ + pos_, chunk);
-            pos_ += chunk;
-            to += chunk;
-            n -= chunk;
-        }
-        return true;
-    }
+    std::uint64_t offset() const { return pos_; }
 
     bool readU32(std::uint32_t& value) {
-        unsigned char b[4];
+        if (end_ - pos_ < 4) return fail();
         const unsigned char* p = data_ + pos_;
-        if (end_ - pos_ < 4) {
-            if (!read(b, 4)) return false;
-            p = b;
-        } else {
-            pos_ += 4;
-        }
+        pos_ += 4;
         value = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
                 (std::uint32_t{p[2]} << 8) | p[3];
         return true;
@@ -139,45 +118,70 @@ public:
         return true;
     }
 
-    bool readByte(std::int8_t& value) { return read(&value, 1); }
+    bool readByte(std::int8_t& value) {
+        if (pos_ == end_) return false;
+        value = static_cast<std::int8_t>(data_[pos_++]);
+        return true;
+    }
 
-    // A text field: 16-bit length, then the bytes. The view is valid until
-    // the next read.
+    // A text field: 16-bit length, then the bytes. The view lies in the
+    // source's bytes.
     bool readText(std::string_view& text) {
-        unsigned char b[2];
-        if (!read(b, 2)) return false;
-        std::size_t length = (std::size_t{b[0]} << 8) | b[1];
-        if (end_ - pos_ >= length) {
-            text = std::string_view(reinterpret_cast<const char*>(data_ + pos_), length);
-            pos_ += length;
-            return true;
-        }
-        // The text runs past the buffer.
-        text_.resize(length);
-        if (!read(text_.data(), length)) return false;
-        text = text_;
+        if (end_ - pos_ < 2) return fail();
+        std::size_t length = (std::size_t{data_[pos_]} << 8) | data_[pos_ + 1];
+        pos_ += 2;
+        if (end_ - pos_ < length) return fail();
+        text = std::string_view(reinterpret_cast<const char*>(data_ + pos_), length);
+        pos_ += length;
         return true;
     }
 
 private:
-    bool refill() {
-        if (!file_) return false;
-        std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-        if (got == 0) return false;
-        consumed_ += pos_;
-        data_ = buffer_.data();
-        pos_ = 0;
-        end_ = got;
-        return true;
+    // What is left of a short field is consumed, as a stream would.
+    bool fail() {
+        pos_ = end_;
+        return false;
     }
 
-    std::FILE* file_ = nullptr;
-    std::vector<unsigned char> buffer_;
-    std::string text_;
-    const unsigned char* data_ = nullptr;
+    const unsigned char* data_;
     std::size_t pos_ = 0;
-    std::size_t end_ = 0;
-    std::uint64_t consumed_ = 0;
+    std::size_t end_;
+};
+
+// A regular file mapped for reading. Pages already parsed are given back as
+// the reading goes on, so the mapping adds a window, not the whole file, to
+// the process's memory.
+class FileMapping {
+public:
+    FileMapping(int fd, std::size_t size) : size_(size) {
+        if (size == 0) return;
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (p == MAP_FAILED) return;
+        base_ = static_cast<unsigned char*>(p);
+    }
+    ~FileMapping() {
+        if (base_ && released_ < size_) ::munmap(base_ + released_, size_ - released_);
+    }
+    FileMapping(const FileMapping&) = delete;
+    FileMapping& operator=(const FileMapping&) = delete;
+
+    const unsigned char* data() const { return base_; }
+    bool mapped() const { return base_ != nullptr || size_ == 0; }
+
+    // Gives back the whole pages below offset once a window's worth has
+    // been read past.
+    void releaseBelow(std::uint64_t offset) {
+        if (!base_ || offset < released_ + kWindow) return;
+        const std::size_t upTo = static_cast<std::size_t>(offset) / kWindow * kWindow;
+        ::munmap(base_ + released_, upTo - released_);
+        released_ = upTo;
+    }
+
+private:
+    static constexpr std::size_t kWindow = std::size_t{32} << 20;  // a multiple of any page size
+    unsigned char* base_ = nullptr;
+    std::size_t size_;
+    std::size_t released_ = 0;
 };
 
 // Adds an attribute to the node just read. Its attributes are the last run
@@ -208,10 +212,12 @@ std::uint64_t spanOf(std::uint64_t begin, std::uint64_t end, bool exact) {
     return (begin << kSpanLengthBits) | length;
 }
 
-void readRecords(ByteSource& in, CdfgGraph& g) {
+template <typename AfterRecord>
+void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
     std::uint32_t lastFileName = 0;
     for (;;) {
         const std::uint64_t recordBegin = in.offset();
+        afterRecord(recordBegin);
         std::uint32_t id, kind, prev, next, jump, count;
         if (!in.readU32(id)) return;
         if (!in.readU32(kind) || !in.readU32(prev) || !in.readU32(next) || !in.readU32(jump))
@@ -264,8 +270,6 @@ void readRecords(ByteSource& in, CdfgGraph& g) {
             }
             if (made && !addReadAttr(g, *node, attr, valueKind, bits)) exact = false;
         }
-        // The name is looked up before the next read, which may refill the
-        // buffer it lies in.
         std::string_view fileName;
         if (!in.readText(fileName)) return;
         std::uint32_t nameIndex = 0;
@@ -305,13 +309,30 @@ std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(openForReading(path, "rb"), &std::fclose);
     if (!file) return nullptr;
     std::unique_ptr<CdfgGraph> g = newGraph();
-    // Only a regular file's size is what reading will get; a pipe is read as
-    // it comes, without reserving.
+    // A regular file is parsed in place; a pipe is taken in whole first,
+    // since only a regular file's size is what reading will get.
     std::size_t fileSize = 0;
-    bool regular = regularFileSize(file.get(), fileSize);
-    if (regular && fileSize > 0) reserveFor(*g, fileSize);
-    ByteSource in(file.get(), fileSize);
-    readRecords(in, *g);
+    const bool regular = regularFileSize(file.get(), fileSize);
+    if (regular) {
+        FileMapping mapping(::fileno(file.get()), fileSize);
+        if (mapping.mapped()) {
+            reserveFor(*g, fileSize);
+            ByteSource in(mapping.data(), fileSize);
+            readRecords(in, *g, [&](std::uint64_t offset) { mapping.releaseBelow(offset); });
+            // The records of unchanged nodes are copied from the file itself.
+            g->source = std::make_unique<FileBytes>(std::move(file));
+            return g;
+        }
+    }
+    std::vector<unsigned char> bytes;
+    std::size_t got = 0;
+    do {
+        bytes.resize(got + (std::size_t{1} << 20));
+        got += std::fread(bytes.data() + got, 1, bytes.size() - got, file.get());
+    } while (got == bytes.size());
+    if (regular) reserveFor(*g, got);
+    ByteSource in(bytes.data(), got);
+    readRecords(in, *g, [](std::uint64_t) {});
     // A file that can be read again lends its records to the write-back.
     if (regular)
         g->source = std::make_unique<FileBytes>(std::move(file));
@@ -324,7 +345,7 @@ std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t 
     std::unique_ptr<CdfgGraph> g = newGraph();
     reserveFor(*g, size);
     ByteSource in(data, size);
-    readRecords(in, *g);
+    readRecords(in, *g, [](std::uint64_t) {});
     g->source = std::make_unique<MemoryBytes>(data, size);
     return g;
 }

@@ -132,6 +132,112 @@ bool ownershipIsSound(const CdfgGraph& g, std::string& reason) {
     return true;
 }
 
+// The verdict of ownershipIsSound and of the PrevId loop search together,
+// without naming the damage, on compact copies of the links that stay in the
+// cache while the walk jumps around: the walk then never touches a node or
+// attribute record, which is what made validation cost as much as reading.
+bool soundOnCompactLinks(const CdfgGraph& g) {
+    const OwningTable& owning = owningTable();
+    const std::uint32_t count = static_cast<std::uint32_t>(g.nodes.size());
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    constexpr std::uint32_t kOwned = 0x80000000u;
+    if (count >= kOwned) return false;  // left to the walk that names the damage
+    // List index of a link's target; kNone for no live node. In list order a
+    // live node's id is its position, so whether the target lives is decided
+    // later from the compact state array instead of its record.
+    auto target = [&](NodeId id) -> std::uint32_t {
+        if (!g.denseIds) return indexOf(g, id);
+        const std::uint32_t i = id - 1u;
+        return i < count ? i : kNone;
+    };
+    // 0 unvisited, 1 open, 2 done, 3 no live node.
+    std::vector<std::uint8_t> state(count, 0);
+    // Each node's walk edges in walk order, NextId first; kOwned marks an
+    // edge through an owning attribute.
+    std::vector<std::uint32_t> first(std::size_t{count} + 1);
+    std::vector<std::uint32_t> edges;
+    edges.reserve(count + count / 2);
+    std::vector<std::uint32_t> prev(count, kNone);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        first[i] = static_cast<std::uint32_t>(edges.size());
+        const CdfgNode& n = g.nodes[i];
+        if (n.id == 0) {
+            state[i] = 3;
+            continue;
+        }
+        if (std::uint32_t t = target(n.next); t != kNone) edges.push_back(t);
+        const CdfgAttr* attr = g.attrs.data() + n.attrBegin;
+        for (std::uint32_t a = 0; a < n.attrCnt; ++a)
+            if (attr[a].valueKind == ATTR_NODE && owning.owns(n.kind, attr[a].id))
+                if (std::uint32_t t = target(static_cast<NodeId>(attr[a].bits)); t != kNone)
+                    edges.push_back(t | kOwned);
+        prev[i] = target(n.prev);
+    }
+    first[count] = static_cast<std::uint32_t>(edges.size());
+
+    // PrevId chains: follow each from its first unvisited node.
+    std::vector<std::uint32_t> path;
+    for (std::uint32_t start = 0; start < count; ++start) {
+        if (state[start] != 0) continue;
+        path.clear();
+        std::uint32_t i = start;
+        while (i != kNone && state[i] == 0) {
+            state[i] = 1;
+            path.push_back(i);
+            i = prev[i];
+        }
+        if (i != kNone && state[i] == 1) return false;
+        for (std::uint32_t p : path) state[p] = 2;
+    }
+    decltype(prev)().swap(prev);
+    for (std::uint8_t& s : state) s = s == 3 ? 3 : 0;
+
+    // Depth below each node, in levels of owned edges: a node found deeper
+    // than the limit ends the walk, so no depth exceeds it by more than one.
+    static_assert(kMaxNestingDepth < UINT16_MAX);
+    std::vector<std::uint16_t> depth(count, 0);
+    struct Frame {
+        std::uint32_t node;
+        std::uint32_t edge;   // next edge to follow, an index into edges
+        std::uint32_t owned;  // 1 when reached through an owning attribute
+    };
+    std::vector<Frame> stack;
+    for (std::uint32_t start = 0; start < count; ++start) {
+        if (state[start] != 0) continue;
+        state[start] = 1;
+        stack.push_back({start, first[start], 0});
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.edge == first[top.node + 1]) {
+                const std::uint32_t d = depth[top.node];
+                if (d > kMaxNestingDepth) return false;
+                state[top.node] = 2;
+                const std::uint32_t owned = top.owned;
+                stack.pop_back();
+                if (!stack.empty()) {
+                    std::uint16_t& parent = depth[stack.back().node];
+                    if (d + owned > parent) parent = static_cast<std::uint16_t>(d + owned);
+                }
+                continue;
+            }
+            const std::uint32_t edge = edges[top.edge++];
+            const std::uint32_t child = edge & ~kOwned;
+            const std::uint32_t owned = edge >> 31;
+            const std::uint8_t childState = state[child];
+            if (childState == 3) continue;
+            if (childState == 1) return false;
+            if (childState == 2) {
+                std::uint16_t& mine = depth[top.node];
+                if (depth[child] + owned > mine) mine = static_cast<std::uint16_t>(depth[child] + owned);
+                continue;
+            }
+            state[child] = 1;
+            stack.push_back({child, first[child], owned});
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool isOwningAttribute(std::uint32_t kind, std::uint32_t attr) {
@@ -142,8 +248,7 @@ int validateGraph(const CdfgGraph& g, std::string& reason) {
     // A sound graph passes in one walk and one pass over the PrevId chains.
     // Damage is looked for again with the chain loops first, so that a NextId
     // loop is named as one rather than as a cycle of the walk.
-    std::string unused;
-    if (ownershipIsSound(g, unused) && findLinkLoop(g, false, unused) == 0) return 0;
+    if (soundOnCompactLinks(g)) return 0;
     if (findLinkLoop(g, true, reason) != 0 || findLinkLoop(g, false, reason) != 0) return -1;
     return ownershipIsSound(g, reason) ? 0 : -1;
 }
