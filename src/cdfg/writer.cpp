@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <system_error>
 #include <vector>
@@ -290,6 +291,22 @@ struct CdfgBackgroundWrite::State {
     bool ok = false;
     bool started = false;  // the temporary file is being or has been written
     int result = -1;
+    // Between the worker and replaceWhenWritten: whichever comes last puts
+    // the file in place.
+    std::mutex order;
+    bool written = false;       // every piece has been copied (or the copy failed)
+    bool mayReplace = false;    // replaceWhenWritten was called
+    bool replaced = false;      // finish() has run
+    std::unique_ptr<SourceBytes> keptSource;
+
+    // Puts the file in place and lets go of the source. Closing the source
+    // is what frees the replaced file's storage, which takes as long as
+    // writing it: it happens here, off the caller's path.
+    void replace() {
+        result = replacement.finish(ok);
+        replaced = true;
+        keptSource.reset();
+    }
     // Last, so that it is joined before what it reads goes.
     std::unique_ptr<LargeStackThread> worker;
 
@@ -302,6 +319,11 @@ struct CdfgBackgroundWrite::State {
                                  : source->writeTo(piece.offset, piece.size, fd);
         }
         ok = good;
+        std::unique_lock<std::mutex> lock(order);
+        written = true;
+        if (!mayReplace) return;
+        lock.unlock();
+        replace();
     }
 };
 
@@ -342,10 +364,23 @@ CdfgBackgroundWrite::CdfgBackgroundWrite(const CdfgGraph& g, const char* path) {
         s.encoded.clear();
         s.encoded.shrink_to_fit();
         s.ok = writeRecords(g, s.replacement.file());
+        s.written = true;
         return;
     }
     // Copying bytes needs little stack; without a thread to be had it writes now.
     s.worker = std::make_unique<LargeStackThread>([&s] { s.run(); }, std::size_t{1} << 20);
+}
+
+void CdfgBackgroundWrite::replaceWhenWritten(std::unique_ptr<SourceBytes> source) {
+    if (!state_) return;
+    State& s = *state_;
+    std::unique_lock<std::mutex> lock(s.order);
+    if (!s.started || s.mayReplace) return;
+    s.mayReplace = true;
+    s.keptSource = std::move(source);
+    if (!s.written) return;  // the worker replaces the file when it is done
+    lock.unlock();
+    s.replace();
 }
 
 int CdfgBackgroundWrite::wait() {
@@ -355,7 +390,7 @@ int CdfgBackgroundWrite::wait() {
     s.worker.reset();
     if (!s.started) return s.result;
     s.started = false;
-    s.result = s.replacement.finish(s.ok);
+    if (!s.replaced) s.replace();
     return s.result;
 }
 

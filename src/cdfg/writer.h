@@ -26,6 +26,11 @@ public:
     ~CdfgBackgroundWrite();
     CdfgBackgroundWrite(const CdfgBackgroundWrite&) = delete;
     CdfgBackgroundWrite& operator=(const CdfgBackgroundWrite&) = delete;
+    // The file may be replaced as soon as it is written, by the thread that
+    // writes it; wait() then only waits for that. Takes the source the graph
+    // was read from (or nothing), which is let go of once the file is in
+    // place.
+    void replaceWhenWritten(std::unique_ptr<SourceBytes> source);
     int wait();
 
 private:

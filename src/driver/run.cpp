@@ -133,8 +133,12 @@ public:
     void start(const CdfgGraph& g, const char* path) {
         write_ = std::make_unique<CdfgBackgroundWrite>(g, path);
     }
-    // From now on the file is replaced however the run ends.
-    void commit() { active = this; }
+    // From now on the file is replaced however the run ends, as soon as it
+    // is written; the graph's source goes with it.
+    void commit(std::unique_ptr<SourceBytes> source) {
+        active = this;
+        if (write_) write_->replaceWhenWritten(std::move(source));
+    }
     // The file as it was: the new contents are dropped.
     void abandon() {
         write_.reset();
@@ -184,12 +188,17 @@ int runSequence() {
     WriteBack writeBack;
     if (!mergeFirst) writeBack.start(*graph, s.inputCdfgPath);
     // Without the checks the INF file shows the graph as it is now. Its walks
-    // read the graph only and are bounded on any graph, so they run while
-    // validation does; what they made is dropped if the graph is refused.
+    // read the graph only and are bounded on any graph, so they run on their
+    // own thread while validation does, and the write-back can be let go as
+    // soon as validation ends; what they made is dropped if the graph is
+    // refused.
     PreparedInfPtr preparedInf;
-    if (s.checkEnabled != 1) preparedInf = prepareInf(*graph);
+    std::unique_ptr<LargeStackThread> infWork;
+    if (s.checkEnabled != 1)
+        infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
     validation.join();  // a memory failure on its thread takes its path here
     if (validationStatus != 0) {
+        if (infWork) infWork->join();
         writeBack.abandon();
         printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", damage.c_str());
         printMessage(452, orEmpty(s.inputCdfgPath));
@@ -202,14 +211,13 @@ int runSequence() {
         processConstraintFile(*graph, s.constraintFilePath);
         writeBack.start(*graph, s.inputCdfgPath);
     }
-    // The input file now holds the merged graph; a failed write changes nothing.
-    writeBack.commit();
+    // The input file now holds the merged graph; a failed write changes
+    // nothing. The file is replaced while the run goes on.
+    writeBack.commit(std::move(graph->source));
     // The write-back has taken the spans of the unchanged records; their
     // memory goes back before the checks make theirs.
     decltype(graph->sourceSpans)().swap(graph->sourceSpans);
 
-    // Declared after what it uses, so that it is joined before they go.
-    std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled == 1) {
         progress("--- Checking of proto function ...\n");
         checkPrototypes(*graph);
@@ -219,7 +227,7 @@ int runSequence() {
         // mark nodes. Its walks run beside them.
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
         progress("--- Checking of function ...\n");
-        checkMainArguments(*graph);
+    checkMainArguments(*graph);
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
         checkRecursion(*graph);
         runCodeChecks(*graph);

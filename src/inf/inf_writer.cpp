@@ -1,5 +1,6 @@
 #include "inf/inf_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -8,6 +9,10 @@
 #include <new>
 #include <unordered_map>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "cdfg/chain.h"
 #include "directive/directive_parser.h"
@@ -371,12 +376,31 @@ int writePreparedInf(PreparedInf& inf, const char* path) {
         printMessage(501);
         return -1;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(path ? std::fopen(path, "w") : nullptr, &std::fclose);
-    if (!file) {
+    // Written over the old contents and cut to length afterwards instead of
+    // truncated first: emptying a file whose last contents are not yet on
+    // disk makes some file systems write them out first, which costs more
+    // than the whole run of a small program.
+    const int fd = path ? ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666) : -1;
+    if (fd < 0) {
         printMessage(453, orEmpty(path));
         return -1;
     }
-    std::fwrite(inf.text.data(), 1, inf.text.size(), file.get());
+    const char* data = inf.text.data();
+    std::size_t left = inf.text.size();
+    while (left > 0) {
+        ssize_t wrote = ::write(fd, data, left);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) break;
+        data += wrote;
+        left -= static_cast<std::size_t>(wrote);
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const off_t size = static_cast<off_t>(inf.text.size() - left);
+        // A failure here is ignored as a short write is.
+        if (st.st_size > size) static_cast<void>(::ftruncate(fd, size) == 0);
+    }
+    ::close(fd);
     return 0;
 }
 
