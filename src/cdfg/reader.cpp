@@ -1,13 +1,9 @@
 #include "cdfg/reader.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include <sys/mman.h>
@@ -188,89 +184,6 @@ private:
     std::size_t released_ = 0;
 };
 
-// Faults in the pages of the graph's node and attribute arrays a little ahead
-// of the reading, on another thread: the kernel zeroes fresh pages as they
-// are first touched, and that work then runs on the second core instead of
-// on the reading's path. The arrays are reserved before it starts and never
-// move while it runs; it only asks the kernel to populate pages, never
-// touching their contents.
-class Prefaulter {
-public:
-    Prefaulter(CdfgGraph& g) {
-        add(g.nodes, false);
-        add(g.places, false);
-        add(g.sourceSpans, false);
-        add(g.attrs, true);
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-        if (count_ == 0) return;
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (...) {
-            // No second thread: the reading faults its pages itself.
-        }
-#endif
-    }
-    ~Prefaulter() {
-        stop_.store(true, std::memory_order_release);
-        if (thread_.joinable()) thread_.join();
-    }
-    Prefaulter(const Prefaulter&) = delete;
-    Prefaulter& operator=(const Prefaulter&) = delete;
-
-    void progress(const CdfgGraph& g) {
-        nodes_.store(g.nodes.size(), std::memory_order_relaxed);
-        attrs_.store(g.attrs.size(), std::memory_order_relaxed);
-    }
-
-private:
-    static constexpr std::size_t kStep = std::size_t{2} << 20;
-    struct Array {
-        unsigned char* base;
-        std::size_t bytes;        // reserved
-        std::size_t elementSize;
-        bool perAttribute;
-        std::size_t populated = 0;
-    };
-
-    template <typename Vector>
-    void add(Vector& v, bool perAttribute) {
-        auto* base = reinterpret_cast<unsigned char*>(v.data());
-        const std::size_t bytes = v.capacity() * sizeof(v[0]);
-        if (bytes < 2 * kStep || reinterpret_cast<std::uintptr_t>(base) % kStep != 0) return;
-        arrays_[count_++] = {base, bytes, sizeof(v[0]), perAttribute};
-    }
-
-    void run() {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-        while (!stop_.load(std::memory_order_acquire)) {
-            bool worked = false;
-            for (std::size_t i = 0; i < count_; ++i) {
-                Array& a = arrays_[i];
-                const std::size_t used =
-                    (a.perAttribute ? attrs_ : nodes_).load(std::memory_order_relaxed) * a.elementSize;
-                // One step ahead of the page being filled.
-                const std::size_t want = std::min(a.bytes, (used / kStep + 2) * kStep);
-                if (a.populated >= want) continue;
-                if (::madvise(a.base + a.populated, kStep, MADV_POPULATE_WRITE) != 0) {
-                    a.bytes = a.populated;  // the kernel cannot: leave the rest to the reading
-                    continue;
-                }
-                a.populated += kStep;
-                worked = true;
-            }
-            if (!worked) std::this_thread::sleep_for(std::chrono::microseconds(50));
-        }
-#endif
-    }
-
-    Array arrays_[4] = {};
-    std::size_t count_ = 0;
-    std::atomic<std::size_t> nodes_{0};
-    std::atomic<std::size_t> attrs_{0};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
 // Adds an attribute to the node just read. Its attributes are the last run
 // of the storage, so this appends; an identifier listed twice in a record
 // keeps the last value, as the setters do. False when the record does not
@@ -377,9 +290,6 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
     }
 }
 
-// Files from this size on are worth a second thread while reading.
-constexpr std::size_t kPrefaultFrom = std::size_t{8} << 20;
-
 // Room for every record the bytes can hold, so the node and attribute
 // storage never moves while reading; untouched reserved pages cost nothing.
 void reserveFor(CdfgGraph& g, std::size_t bytes) {
@@ -407,16 +317,8 @@ std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
         FileMapping mapping(::fileno(file.get()), fileSize);
         if (mapping.mapped()) {
             reserveFor(*g, fileSize);
-            std::optional<Prefaulter> prefaulter;
-            if (fileSize >= kPrefaultFrom) prefaulter.emplace(*g);
             ByteSource in(mapping.data(), fileSize);
-            std::uint32_t records = 0;
-            readRecords(in, *g, [&](std::uint64_t offset) {
-                if (++records % 1024 != 0) return;
-                mapping.releaseBelow(offset);
-                if (prefaulter) prefaulter->progress(*g);
-            });
-            prefaulter.reset();
+            readRecords(in, *g, [&](std::uint64_t offset) { mapping.releaseBelow(offset); });
             // The records of unchanged nodes are copied from the file itself.
             g->source = std::make_unique<FileBytes>(std::move(file));
             return g;
