@@ -57,6 +57,8 @@ struct SourceBytes {
     virtual bool append(std::uint64_t offset, std::size_t size, std::string& out) const = 0;
     // Writes them at the current position of the file descriptor.
     virtual bool writeTo(std::uint64_t offset, std::size_t size, int fd) const = 0;
+    // The open file the bytes come from, -1 when they are not a file's.
+    virtual int descriptor() const { return -1; }
 };
 
 // Where a node's record lies in SourceBytes: offset << 24 | length. 0 when

@@ -52,6 +52,8 @@ public:
         return true;
     }
 
+    int descriptor() const override { return ::fileno(file_.get()); }
+
 private:
     bool readAt(std::uint64_t offset, char* to, std::size_t size) const {
         while (size > 0) {

@@ -1,5 +1,6 @@
 #include "cdfg/writer.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,8 +9,10 @@
 #include <mutex>
 #include <random>
 #include <system_error>
+#include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "util/large_stack.h"
@@ -276,42 +279,67 @@ int writeCdfg(const CdfgGraph* g, const char* path) {
     return replacement.finish(writeRecords(*g, replacement.file()));
 }
 
+namespace {
+
+struct Piece {
+    bool encoded;
+    std::uint64_t offset;  // in the source, or in the encoded records
+    std::uint64_t size;
+};
+
+// True when the file at path is the source the graph was read from and the
+// pieces are exactly its bytes as they stand.
+bool holdsPlan(const CdfgGraph& g, const std::vector<Piece>& pieces, const char* path) {
+    const int fd = g.source ? g.source->descriptor() : -1;
+    struct stat from, to;
+    if (fd < 0 || ::fstat(fd, &from) != 0 || ::stat(path, &to) != 0) return false;
+    if (from.st_dev != to.st_dev || from.st_ino != to.st_ino || !S_ISREG(from.st_mode)) return false;
+    const std::uint64_t size = static_cast<std::uint64_t>(from.st_size);
+    if (pieces.empty()) return size == 0;
+    return pieces.size() == 1 && !pieces[0].encoded && pieces[0].offset == 0 && pieces[0].size == size;
+}
+
+}  // namespace
+
 struct CdfgBackgroundWrite::State {
-    explicit State(const char* path) : replacement(path) {}  // nullptr: no file
-    Replacement replacement;
+    std::unique_ptr<Replacement> replacement;
     // The file's contents: runs of the source's bytes and encoded records.
-    struct Piece {
-        bool encoded;
-        std::uint64_t offset;  // in the source, or in encoded
-        std::uint64_t size;
-    };
     std::vector<Piece> pieces;
     std::string encoded;
     const SourceBytes* source = nullptr;
     bool ok = false;
     bool started = false;  // the temporary file is being or has been written
     int result = -1;
-    // Between the worker and replaceWhenWritten: whichever comes last puts
-    // the file in place.
+    // The worker, once it has written the file, waits to be told whether to
+    // put it in place (replaceWhenWritten, wait) or not (the write-back is
+    // dropped). Putting it in place is the worker's too, off the run's path.
     std::mutex order;
-    bool written = false;       // every piece has been copied (or the copy failed)
-    bool mayReplace = false;    // replaceWhenWritten was called
-    bool replaced = false;      // finish() has run
+    std::condition_variable decided;
+    bool mayReplace = false;
+    bool dropped = false;
+    bool replaced = false;  // replace() has run
     std::unique_ptr<SourceBytes> keptSource;
+    std::thread::id owner = std::this_thread::get_id();
+
+    ~State() {
+        {
+            std::lock_guard<std::mutex> lock(order);
+            dropped = true;
+        }
+        decided.notify_all();
+    }
 
     // Puts the file in place and lets go of the source. Closing the source
     // is what frees the replaced file's storage, which takes as long as
-    // writing it: it happens here, off the caller's path.
+    // writing it.
     void replace() {
-        result = replacement.finish(ok);
+        result = replacement->finish(ok);
         replaced = true;
         keptSource.reset();
     }
-    // Last, so that it is joined before what it reads goes.
-    std::unique_ptr<LargeStackThread> worker;
 
     void run() {
-        const int fd = ::fileno(replacement.file());
+        const int fd = ::fileno(replacement->file());
         bool good = true;
         for (const Piece& piece : pieces) {
             if (!good) break;
@@ -319,18 +347,25 @@ struct CdfgBackgroundWrite::State {
                                  : source->writeTo(piece.offset, piece.size, fd);
         }
         ok = good;
+        // Without a thread of its own this ran inside the constructor;
+        // wait() puts the file in place.
+        if (std::this_thread::get_id() == owner) return;
         std::unique_lock<std::mutex> lock(order);
-        written = true;
-        if (!mayReplace) return;
+        decided.wait(lock, [this] { return mayReplace || dropped; });
+        if (dropped) return;
         lock.unlock();
         replace();
     }
+
+    // Last, so that it is joined (after the destructor has let it go on)
+    // before what it reads goes.
+    std::unique_ptr<LargeStackThread> worker;
 };
 
 CdfgBackgroundWrite::CdfgBackgroundWrite(const CdfgGraph& g, const char* path) {
-    state_ = std::make_unique<State>(path && *path ? path : nullptr);
+    state_ = std::make_unique<State>();
     State& s = *state_;
-    if (!s.replacement.file()) return;
+    if (!path || !*path) return;
     // Records changed since reading are encoded now; past this much of them
     // the file is written at once instead of holding them all in memory.
     constexpr std::size_t kMaxEncoded = std::size_t{16} << 20;
@@ -357,14 +392,22 @@ CdfgBackgroundWrite::CdfgBackgroundWrite(const CdfgGraph& g, const char* path) {
                     s.pieces.push_back({true, at, s.encoded.size() - at});
             });
     }
+    if (planned && holdsPlan(g, s.pieces, path)) {
+        // The file already holds these bytes: it is left as it is, which
+        // spares writing it, and freeing the old one, on a large program.
+        s.pieces.clear();
+        s.result = 0;
+        return;
+    }
+    s.replacement = std::make_unique<Replacement>(path);
+    if (!s.replacement->file()) return;
     s.started = true;
     if (!planned) {
         // Written now; the file is replaced only by wait().
         s.pieces.clear();
         s.encoded.clear();
         s.encoded.shrink_to_fit();
-        s.ok = writeRecords(g, s.replacement.file());
-        s.written = true;
+        s.ok = writeRecords(g, s.replacement->file());
         return;
     }
     // Copying bytes needs little stack; without a thread to be had it writes now.
@@ -374,18 +417,23 @@ CdfgBackgroundWrite::CdfgBackgroundWrite(const CdfgGraph& g, const char* path) {
 void CdfgBackgroundWrite::replaceWhenWritten(std::unique_ptr<SourceBytes> source) {
     if (!state_) return;
     State& s = *state_;
-    std::unique_lock<std::mutex> lock(s.order);
-    if (!s.started || s.mayReplace) return;
-    s.mayReplace = true;
-    s.keptSource = std::move(source);
-    if (!s.written) return;  // the worker replaces the file when it is done
-    lock.unlock();
-    s.replace();
+    {
+        std::lock_guard<std::mutex> lock(s.order);
+        if (s.mayReplace) return;
+        s.mayReplace = true;
+        s.keptSource = std::move(source);
+    }
+    s.decided.notify_all();
 }
 
 int CdfgBackgroundWrite::wait() {
     if (!state_) return -1;
     State& s = *state_;
+    {
+        std::lock_guard<std::mutex> lock(s.order);
+        s.mayReplace = true;
+    }
+    s.decided.notify_all();
     if (s.worker) s.worker->join();
     s.worker.reset();
     if (!s.started) return s.result;
