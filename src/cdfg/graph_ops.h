@@ -2,6 +2,7 @@
 // node creation with a source position, and the deep copy of a function.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "cdfg/graph.h"
@@ -42,3 +43,31 @@ void releaseStructClones(CdfgGraph& g);
 // True when the attribute of a node of this kind is shared by a copy rather
 // than copied with it.
 bool isSharedReference(std::uint32_t kind, std::uint32_t attr);
+
+// getAttrInt on a node record already looked up.
+TAVIK_ALWAYS_INLINE std::uint32_t attrInt(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
+    const CdfgAttr* a = cdfg_detail::findAttr(g, node, attr);
+    return a && a->valueKind != ATTR_STRING ? static_cast<std::uint32_t>(a->bits) : 0;
+}
+
+// The values getAttrInt gives for each of ids, read in one pass over the
+// node's attribute run: a walk step that needs several links of a node
+// reads them together instead of searching the run once for each.
+template <std::size_t N>
+TAVIK_ALWAYS_INLINE void readAttrInts(const CdfgGraph& g, const CdfgNode& node, const std::uint32_t (&ids)[N],
+                                      std::uint32_t (&values)[N]) {
+    static_assert(N > 0 && N < 32);
+    constexpr unsigned kAll = (1u << N) - 1;
+    unsigned found = 0;
+    for (std::size_t k = 0; k < N; ++k) values[k] = 0;
+    const CdfgAttr* a = g.attrs.data() + node.attrBegin;
+    const CdfgAttr* const end = a + node.attrCnt;
+    for (; a != end && found != kAll; ++a) {
+        for (std::size_t k = 0; k < N; ++k) {
+            // The first attribute of an identifier counts, as for getAttrInt.
+            if (a->id != ids[k] || (found & (1u << k))) continue;
+            found |= 1u << k;
+            if (a->valueKind != ATTR_STRING) values[k] = static_cast<std::uint32_t>(a->bits);
+        }
+    }
+}
