@@ -81,11 +81,10 @@ void walkExpression(CallWalk& walk, NodeId first) {
         if (!node) break;
         switch (node->kind) {
             case DFG_OPERATION: {
-                std::uint32_t operands[3];
-                readAttrInts(g, *node, {DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND}, operands);
-                walkExpression(walk, operands[0]);
-                walkExpression(walk, operands[1]);
-                walkExpression(walk, operands[2]);
+                const auto [left, right, condition] = readAttrInts<DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND>(g, *node);
+                walkExpression(walk, left);
+                walkExpression(walk, right);
+                walkExpression(walk, condition);
                 break;
             }
             case DFG_INPUT_VAR:
@@ -155,10 +154,9 @@ void walkStatements(CallWalk& walk, NodeId first) {
             case CFG_STATE_CASE:
             case CFG_STATE_CASEX:
             case CFG_STATE_CASEZ: {
-                std::uint32_t parts[2];
-                readAttrInts(g, *node, {CfgStateCase_CONDOPE, CfgStateCase_STATOPE}, parts);
-                walkExpressionList(walk, parts[0]);
-                for (NodeId item : chain(g, parts[1])) {
+                const auto [conditions, branches] = readAttrInts<CfgStateCase_CONDOPE, CfgStateCase_STATOPE>(g, *node);
+                walkExpressionList(walk, conditions);
+                for (NodeId item : chain(g, branches)) {
                     if (!visit(walk)) break;
                     if (getKind(g, item) == CFG_CASE_ITEM)
                         walkStatements(walk, getAttrInt(g, item, CfgCaseItem_CFG));
@@ -167,10 +165,9 @@ void walkStatements(CallWalk& walk, NodeId first) {
             }
             case CFG_STATE_DATAPATH: walkExpressionList(walk, attrInt(g, *node, CfgDatapath_OPELIST)); break;
             case CFG_STATE_IF: {
-                std::uint32_t parts[2];
-                readAttrInts(g, *node, {CfgStateIf_CONDOPE, CfgStateIf_STATOPE}, parts);
-                walkExpressionList(walk, parts[0]);
-                for (NodeId b : chain(g, parts[1])) {
+                const auto [conditions, branches] = readAttrInts<CfgStateIf_CONDOPE, CfgStateIf_STATOPE>(g, *node);
+                walkExpressionList(walk, conditions);
+                for (NodeId b : chain(g, branches)) {
                     if (!visit(walk)) break;
                     std::uint32_t kind = getKind(g, b);
                     if (kind == CFG_IF_THEN)

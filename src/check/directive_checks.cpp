@@ -32,18 +32,36 @@ void reportAt(const CdfgGraph& g, NodeId node, int code, Args... args) {
 
 // strtok-style scan without the hidden state: the next token of text at pos,
 // its end overwritten with NUL; nullptr when only delimiters are left.
+// A set of delimiter characters, tested with one lookup per character.
+class DelimiterSet {
+public:
+    explicit DelimiterSet(const char* delimiters) {
+        for (const char* d = delimiters; *d != '\0'; ++d) add(static_cast<unsigned char>(*d));
+    }
+    bool has(char c) const {
+        auto u = static_cast<unsigned char>(c);
+        return (bits_[u >> 6] >> (u & 63)) & 1;
+    }
+
+private:
+    void add(unsigned char u) { bits_[u >> 6] |= std::uint64_t{1} << (u & 63); }
+    std::uint64_t bits_[4] = {};
+};
+
 char* nextToken(char*& pos, const char* delimiters) {
-    while (*pos != '\0' && std::strchr(delimiters, *pos)) ++pos;
+    const DelimiterSet delimiter(delimiters);
+    while (*pos != '\0' && delimiter.has(*pos)) ++pos;
     if (*pos == '\0') return nullptr;
     char* token = pos;
-    while (*pos != '\0' && !std::strchr(delimiters, *pos)) ++pos;
+    while (*pos != '\0' && !delimiter.has(*pos)) ++pos;
     if (*pos != '\0') *pos++ = '\0';
     return token;
 }
 
-// A private, splittable copy of a directive text.
+// A private, splittable copy of a directive text (its terminating NUL
+// included; a short text stays inside the string, without an allocation).
 struct DirectiveTokens {
-    std::vector<char> buffer;
+    std::string buffer;
     char* tokens[kMaxTokens] = {};
     int count = 0;
 };
@@ -51,7 +69,7 @@ struct DirectiveTokens {
 void splitDirective(const char* text, DirectiveTokens& out) {
     out.count = 0;
     if (!text) return;
-    out.buffer.assign(text, text + std::strlen(text) + 1);
+    out.buffer.assign(text);
     char* pos = out.buffer.data();
     while (out.count < kMaxTokens) {
         char* token = nextToken(pos, kTokenDelimiters);

@@ -140,11 +140,9 @@ struct Walker {
         switch (d.kind) {
             case CFG_PROTO_FUNC: protos.add(g, d.id); break;
             case CFG_DECLARE: {
-                std::uint32_t links[2];
-                readAttrInts(g, d, {CfgDecl_DIMNODE, CfgDecl_INIT}, links);
-                for (NodeId dim = links[0]; visit(dim); dim = getNextId(g, dim))
+                const auto [dimensions, init] = readAttrInts<CfgDecl_DIMNODE, CfgDecl_INIT>(g, d);
+                for (NodeId dim = dimensions; visit(dim); dim = getNextId(g, dim))
                     child(Walk::Expressions, getAttrInt(g, dim, DfgDim_NODE));
-                NodeId init = links[1];
                 child(getKind(g, init) == DFG_OPERATION ? Walk::Expressions : Walk::Initializer, init);
                 break;
             }
@@ -167,10 +165,9 @@ struct Walker {
             case CFG_STATE_DATAPATH: child(Walk::ExprList, attrInt(g, s, CfgDatapath_OPELIST)); break;
             case CFG_RETURN: child(Walk::ExprList, attrInt(g, s, CfgReturn_EXP)); break;
             case CFG_STATE_IF: {
-                std::uint32_t parts[2];
-                readAttrInts(g, s, {CfgStateIf_CONDOPE, CfgStateIf_STATOPE}, parts);
-                child(Walk::ExprList, parts[0]);
-                for (NodeId b = parts[1]; visit(b); b = getNextId(g, b)) {
+                const auto [conditions, branches] = readAttrInts<CfgStateIf_CONDOPE, CfgStateIf_STATOPE>(g, s);
+                child(Walk::ExprList, conditions);
+                for (NodeId b = branches; visit(b); b = getNextId(g, b)) {
                     if (getKind(g, b) == CFG_IF_THEN)
                         child(Walk::Statements, getAttrInt(g, b, CfgIfThen_CFG));
                     else if (getKind(g, b) == CFG_IF_ELSE)
@@ -181,10 +178,9 @@ struct Walker {
             case CFG_STATE_CASE:
             case CFG_STATE_CASEX:
             case CFG_STATE_CASEZ: {
-                std::uint32_t parts[2];
-                readAttrInts(g, s, {CfgStateCase_CONDOPE, CfgStateCase_STATOPE}, parts);
-                child(Walk::ExprList, parts[0]);
-                for (NodeId i = parts[1]; visit(i); i = getNextId(g, i))
+                const auto [conditions, branches] = readAttrInts<CfgStateCase_CONDOPE, CfgStateCase_STATOPE>(g, s);
+                child(Walk::ExprList, conditions);
+                for (NodeId i = branches; visit(i); i = getNextId(g, i))
                     if (getKind(g, i) == CFG_CASE_ITEM)
                         child(Walk::Statements, getAttrInt(g, i, CfgCaseItem_CFG));
                 break;
@@ -207,11 +203,10 @@ struct Walker {
     void expression(const CdfgNode& x) {
         std::uint32_t kind = x.kind;
         if (kind == DFG_OPERATION) {
-            std::uint32_t operands[3];
-            readAttrInts(g, x, {DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND}, operands);
-            child(Walk::Expressions, operands[0]);
-            child(Walk::Expressions, operands[1]);
-            child(Walk::Expressions, operands[2]);
+            const auto [left, right, condition] = readAttrInts<DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND>(g, x);
+            child(Walk::Expressions, left);
+            child(Walk::Expressions, right);
+            child(Walk::Expressions, condition);
         } else if (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING) {
             assignedOperand(x.id);
         } else if (isPortKind(kind)) {
