@@ -294,10 +294,16 @@ std::int64_t sizeOf(const CdfgGraph& g, NodeId declaration, SizeMemo& memo, int 
 }  // namespace
 
 int collectDeclaration(CdfgGraph& g, NodeId node) {
+    const CdfgNode* record = lookupNode(g, node);
+    if (!record) return 0;
     NodeId declaration = node;
-    if (getKind(g, declaration) != CFG_DECLARE) declaration = getAttrInt(g, node, DfgPort_DECL);
-    if (getKind(g, declaration) != CFG_DECLARE) return 0;
-    if (getMark(g, declaration) != 0) return 0;
+    if (record->kind != CFG_DECLARE) {
+        declaration = attrInt(g, *record, DfgPort_DECL);
+        record = lookupNode(g, declaration);
+        if (!record || record->kind != CFG_DECLARE) return 0;
+    }
+    // Most references name a declaration collected already.
+    if (record->mark != 0) return 0;
     if (getAttrSigned(g, declaration, CfgDecl_VALTYPE) == DECL_VALTYPE_STRUCT) {
         // Structures of the standard headers (FILE and the like) are the
         // library's business, not the program's.
