@@ -22,7 +22,11 @@ public:
     ~DepthGuard() { --walk_.depth; }
     DepthGuard(const DepthGuard&) = delete;
     DepthGuard& operator=(const DepthGuard&) = delete;
-    bool tooDeep() const { return walk_.depth > kMaxCallWalkDepth || walk_.visitsLeft == 0; }
+    bool tooDeep() {
+        if (walk_.depth <= kMaxCallWalkDepth && walk_.visitsLeft != 0) return false;
+        ++walk_.cutShort;
+        return true;
+    }
 
 private:
     CallWalk& walk_;
@@ -30,8 +34,12 @@ private:
 
 // Counts one node visit; false once the walk has spent its visits.
 bool visit(CallWalk& walk) {
-    if (walk.visitsLeft == 0) return false;
+    if (walk.visitsLeft == 0) {
+        ++walk.cutShort;
+        return false;
+    }
     --walk.visitsLeft;
+    ++walk.visitsMade;
     return true;
 }
 
