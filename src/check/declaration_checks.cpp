@@ -151,7 +151,7 @@ int checkEntry(CdfgGraph& g, const DeclEntry& entry) {
         return name.c_str();
     };
     // What the checks read of the declaration, in one pass over its attributes.
-    enum { KIND, DIMNODE, DIRECTIVE, VALTYPE, SPEC, POINTERCNT, DIMCNT, BITEXP };
+    enum { KIND, DIMNODE, DIRECTIVE, VALTYPE, CAST_TYPE, POINTERCNT, DIMCNT, BITEXP };
     std::array<std::uint32_t, 8> a{};
     if (const CdfgNode* node = lookupNode(g, d))
         a = readAttrInts<CfgDecl_KIND, CfgDecl_DIMNODE, CfgDecl_DIRECTIVE, CfgDecl_VALTYPE, CfgDecl_SPEC,
@@ -171,7 +171,7 @@ int checkEntry(CdfgGraph& g, const DeclEntry& entry) {
         result = -1;
     }
 
-    NodeId specNode = a[SPEC];
+    NodeId specNode = a[CAST_TYPE];
     std::int64_t specPointers = specNode ? getAttrSigned(g, specNode, DfgSpec_POINTERCNT) : 0;
     std::int64_t pointers = signedValue(POINTERCNT);
     std::int64_t dims = signedValue(DIMCNT);
