@@ -2,7 +2,10 @@
 // node creation with a source position, and the deep copy of a function.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "cdfg/graph.h"
 
@@ -42,3 +45,41 @@ void releaseStructClones(CdfgGraph& g);
 // True when the attribute of a node of this kind is shared by a copy rather
 // than copied with it.
 bool isSharedReference(std::uint32_t kind, std::uint32_t attr);
+
+// getAttrInt on a node record already looked up.
+TAVIK_ALWAYS_INLINE std::uint32_t attrInt(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
+    const CdfgAttr* a = cdfg_detail::findAttr(g, node, attr);
+    return a && a->valueKind != ATTR_STRING ? static_cast<std::uint32_t>(a->bits) : 0;
+}
+
+// The values getAttrInt gives for each of the identifiers, read in one pass
+// over the node's attribute run: a walk step that needs several links of a
+// node reads them together instead of searching the run once for each.
+//     auto [left, right] = readAttrInts<DfgOpe_LEFT, DfgOpe_RIGHT>(g, node);
+template <std::uint32_t... Ids>
+TAVIK_ALWAYS_INLINE std::array<std::uint32_t, sizeof...(Ids)> readAttrInts(const CdfgGraph& g, const CdfgNode& node) {
+    constexpr std::size_t N = sizeof...(Ids);
+    static_assert(N > 0 && N < 32);
+    constexpr std::uint32_t ids[N] = {Ids...};
+    constexpr unsigned kAll = (1u << N) - 1;
+    // Identifiers below 64 (all of the vocabulary's) are told apart from the
+    // other attributes of the run by one bit test.
+    constexpr std::uint64_t wanted = ((Ids < 64 ? std::uint64_t{1} << (Ids & 63) : 0) | ...);
+    constexpr bool anyLarge = ((Ids >= 64) || ...);
+    std::array<std::uint32_t, N> values{};
+    unsigned found = 0;
+    const CdfgAttr* a = g.attrs.data() + node.attrBegin;
+    const CdfgAttr* const end = a + node.attrCnt;
+    for (; a != end && found != kAll; ++a) {
+        const std::uint32_t id = a->id;
+        if (id < 64 ? !((wanted >> id) & 1) : !anyLarge) continue;
+        // The first attribute of an identifier counts, as for getAttrInt.
+        [&]<std::size_t... K>(std::index_sequence<K...>) {
+            (void)((id == ids[K] && !(found & (1u << K)) &&
+                    (found |= 1u << K,
+                     values[K] = a->valueKind != ATTR_STRING ? static_cast<std::uint32_t>(a->bits) : 0, true)) ||
+                   ...);
+        }(std::make_index_sequence<N>{});
+    }
+    return values;
+}

@@ -1,6 +1,8 @@
 #include "check/call_walk.h"
 
 #include "cdfg/chain.h"
+#include "cdfg/graph_ops.h"
+
 namespace {
 
 // The outermost level of a walk sizes its visits to the graph.
@@ -20,7 +22,11 @@ public:
     ~DepthGuard() { --walk_.depth; }
     DepthGuard(const DepthGuard&) = delete;
     DepthGuard& operator=(const DepthGuard&) = delete;
-    bool tooDeep() const { return walk_.depth > kMaxCallWalkDepth || walk_.visitsLeft == 0; }
+    bool tooDeep() {
+        if (walk_.depth <= kMaxCallWalkDepth && walk_.visitsLeft != 0) return false;
+        ++walk_.cutShort;
+        return true;
+    }
 
 private:
     CallWalk& walk_;
@@ -28,8 +34,12 @@ private:
 
 // Counts one node visit; false once the walk has spent its visits.
 bool visit(CallWalk& walk) {
-    if (walk.visitsLeft == 0) return false;
+    if (walk.visitsLeft == 0) {
+        ++walk.cutShort;
+        return false;
+    }
     --walk.visitsLeft;
+    ++walk.visitsMade;
     return true;
 }
 
@@ -69,17 +79,30 @@ void walkExpression(CallWalk& walk, NodeId first) {
     DepthGuard guard(walk);
     if (guard.tooDeep()) return;
     const CdfgGraph& g = *walk.graph;
-    for (NodeId x : chain(g, first)) {
+    // The chain by hand, so that a node is looked up once per step. A handler
+    // may add nodes (a clone), which moves the node list: after anything
+    // that can reach one, the next link is read anew.
+    std::size_t stepsLeft = chainLimit(g);
+    for (NodeId x = first; x != 0 && stepsLeft > 0; --stepsLeft) {
         if (!visit(walk)) break;
-        switch (getKind(g, x)) {
-            case DFG_OPERATION:
-                walkExpression(walk, getAttrInt(g, x, DfgOpe_LEFT));
-                walkExpression(walk, getAttrInt(g, x, DfgOpe_RIGHT));
-                walkExpression(walk, getAttrInt(g, x, DfgOpe_COND));
+        const CdfgNode* node = lookupNode(g, x);
+        if (!node) break;
+        switch (node->kind) {
+            case DFG_OPERATION: {
+                const auto [left, right, condition] = readAttrInts<DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND>(g, *node);
+                walkExpression(walk, left);
+                walkExpression(walk, right);
+                walkExpression(walk, condition);
                 break;
+            }
             case DFG_INPUT_VAR:
             case DFG_OUTPUT_VAR: {
-                for (NodeId d : chain(g, getAttrInt(g, x, DfgPort_DIMNODE))) {
+                NodeId dims = attrInt(g, *node, DfgPort_DIMNODE);
+                if (!dims) {
+                    x = node->next;
+                    continue;
+                }
+                for (NodeId d : chain(g, dims)) {
                     if (!visit(walk)) break;
                     if (getKind(g, d) == DFG_DIMENSION) walkExpression(walk, getAttrInt(g, d, DfgDim_NODE));
                 }
@@ -94,17 +117,24 @@ void walkExpression(CallWalk& walk, NodeId first) {
                     walkCallArguments(walk, x);
                 }
                 break;
-            default: break;
+            default:
+                x = node->next;
+                continue;
         }
+        x = getNextId(g, x);
     }
 }
 
 void walkExpressionList(CallWalk& walk, NodeId first) {
     openWalk(walk);
     const CdfgGraph& g = *walk.graph;
-    for (NodeId m : chain(g, first)) {
+    std::size_t stepsLeft = chainLimit(g);
+    for (NodeId m = first; m != 0 && stepsLeft > 0; --stepsLeft) {
         if (!visit(walk)) break;
-        walkExpression(walk, getAttrInt(g, m, DfgOpeman_OPE));
+        const CdfgNode* node = lookupNode(g, m);
+        if (!node) break;
+        walkExpression(walk, attrInt(g, *node, DfgOpeman_OPE));
+        m = getNextId(g, m);
     }
 }
 
@@ -121,24 +151,31 @@ void walkStatements(CallWalk& walk, NodeId first) {
     DepthGuard guard(walk);
     if (guard.tooDeep()) return;
     const CdfgGraph& g = *walk.graph;
-    for (NodeId s : chain(g, first)) {
+    // As walkExpression: one lookup per statement; the links a statement
+    // needs are read before anything below it can move the node list.
+    std::size_t stepsLeft = chainLimit(g);
+    for (NodeId s = first; s != 0 && stepsLeft > 0; --stepsLeft) {
         if (!visit(walk)) break;
-        switch (getKind(g, s)) {
+        const CdfgNode* node = lookupNode(g, s);
+        if (!node) break;
+        switch (node->kind) {
             case CFG_STATE_CASE:
             case CFG_STATE_CASEX:
             case CFG_STATE_CASEZ: {
-                walkExpressionList(walk, getAttrInt(g, s, CfgStateCase_CONDOPE));
-                for (NodeId item : chain(g, getAttrInt(g, s, CfgStateCase_STATOPE))) {
+                const auto [conditions, branches] = readAttrInts<CfgStateCase_CONDOPE, CfgStateCase_STATOPE>(g, *node);
+                walkExpressionList(walk, conditions);
+                for (NodeId item : chain(g, branches)) {
                     if (!visit(walk)) break;
                     if (getKind(g, item) == CFG_CASE_ITEM)
                         walkStatements(walk, getAttrInt(g, item, CfgCaseItem_CFG));
                 }
                 break;
             }
-            case CFG_STATE_DATAPATH: walkExpressionList(walk, getAttrInt(g, s, CfgDatapath_OPELIST)); break;
+            case CFG_STATE_DATAPATH: walkExpressionList(walk, attrInt(g, *node, CfgDatapath_OPELIST)); break;
             case CFG_STATE_IF: {
-                walkExpressionList(walk, getAttrInt(g, s, CfgStateIf_CONDOPE));
-                for (NodeId b : chain(g, getAttrInt(g, s, CfgStateIf_STATOPE))) {
+                const auto [conditions, branches] = readAttrInts<CfgStateIf_CONDOPE, CfgStateIf_STATOPE>(g, *node);
+                walkExpressionList(walk, conditions);
+                for (NodeId b : chain(g, branches)) {
                     if (!visit(walk)) break;
                     std::uint32_t kind = getKind(g, b);
                     if (kind == CFG_IF_THEN)
@@ -149,7 +186,7 @@ void walkStatements(CallWalk& walk, NodeId first) {
                 break;
             }
             case CFG_LOOP_BEGIN: {
-                for (NodeId p : chain(g, getAttrInt(g, s, CfgLoopBegin_CFG))) {
+                for (NodeId p : chain(g, attrInt(g, *node, CfgLoopBegin_CFG))) {
                     if (!visit(walk)) break;
                     switch (getKind(g, p)) {
                         case CFG_LOOP_INIT: walkExpressionList(walk, getAttrInt(g, p, CfgLoopInit_OPELIST)); break;
@@ -161,10 +198,13 @@ void walkStatements(CallWalk& walk, NodeId first) {
                 }
                 break;
             }
-            case CFG_RETURN: walkExpressionList(walk, getAttrInt(g, s, CfgReturn_EXP)); break;
-            case CFG_DECLARE_DEF: walkDeclarations(walk, getAttrInt(g, s, CfgDeclDef_DECL)); break;
-            default: break;
+            case CFG_RETURN: walkExpressionList(walk, attrInt(g, *node, CfgReturn_EXP)); break;
+            case CFG_DECLARE_DEF: walkDeclarations(walk, attrInt(g, *node, CfgDeclDef_DECL)); break;
+            default:
+                s = node->next;
+                continue;
         }
+        s = getNextId(g, s);
     }
 }
 

@@ -23,6 +23,10 @@ struct CallWalk {
     // Once spent the walk ends, so that subtrees shared by several owners or
     // a call graph with a vast number of paths cannot hold it for ages.
     std::size_t visitsLeft = 0;
+    // Node visits made, and levels or nodes left unwalked because of the two
+    // bounds above, since the walk was made.
+    std::size_t visitsMade = 0;
+    std::size_t cutShort = 0;
 };
 
 // Levels of one walk. Validation bounds the nesting inside a function, not

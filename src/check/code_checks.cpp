@@ -81,19 +81,21 @@ int checkPointerCast(CdfgGraph& g, NodeId cast) {
     return -1;
 }
 
-int checkOperation(CdfgGraph& g, NodeId operation) {
-    int result = checkLogicalFloat(g, operation);
-    result |= checkExpression(g, getAttrInt(g, operation, DfgOpe_LEFT));
-    result |= checkExpression(g, getAttrInt(g, operation, DfgOpe_RIGHT));
-    result |= checkExpression(g, getAttrInt(g, operation, DfgOpe_COND));
+// The pass adds no node: a node record stays where it is while the pass runs.
+int checkOperation(CdfgGraph& g, const CdfgNode& operation) {
+    int result = checkLogicalFloat(g, operation.id);
+    const auto [left, right, condition] = readAttrInts<DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND>(g, operation);
+    result |= checkExpression(g, left);
+    result |= checkExpression(g, right);
+    result |= checkExpression(g, condition);
     return result;
 }
 
-int checkReference(CdfgGraph& g, NodeId ref) {
-    int result = collectDeclaration(g, ref);
+int checkReference(CdfgGraph& g, const CdfgNode& ref) {
+    int result = collectDeclaration(g, ref.id);
     WalkLevel level(budget, g);
     if (!level.open()) return result;
-    for (NodeId dim : chain(g, getAttrInt(g, ref, DfgPort_DIMNODE), level.chainSteps())) {
+    for (NodeId dim : chain(g, attrInt(g, ref, DfgPort_DIMNODE), level.chainSteps())) {
         if (!level.visit()) break;
         result |= checkExpression(g, getAttrInt(g, dim, DfgDim_NODE));
     }
@@ -110,11 +112,12 @@ int checkAssignmentTarget(CdfgGraph& g, NodeId edge) {
     for (NodeId n = statementHead(g, edge);
          n && n != edge && steps < level.chainSteps() && level.visit();
          n = getNextId(g, n), ++steps) {
-        std::uint32_t kind = getKind(g, n);
+        const CdfgNode* node = lookupNode(g, n);
+        std::uint32_t kind = node ? node->kind : 0;
         if (kind == DFG_OPERATION)
-            result |= checkOperation(g, n);
+            result |= checkOperation(g, *node);
         else if (kind == DFG_INPUT_VAR || kind == DFG_OUTPUT_VAR)
-            result |= checkReference(g, n);
+            result |= checkReference(g, *node);
     }
     return result;
 }
@@ -358,9 +361,13 @@ int checkOperationList(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    for (NodeId item : chain(g, first, level.chainSteps())) {
+    std::size_t stepsLeft = level.chainSteps();
+    for (NodeId item = first; item != 0 && stepsLeft > 0; --stepsLeft) {
         if (!level.visit()) break;
-        result |= checkExpression(g, getAttrInt(g, item, DfgOpeman_OPE));
+        const CdfgNode* node = lookupNode(g, item);
+        if (!node) break;
+        result |= checkExpression(g, attrInt(g, *node, DfgOpeman_OPE));
+        item = node->next;
     }
     return result;
 }
@@ -369,19 +376,25 @@ int checkExpression(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    for (NodeId n : chain(g, first, level.chainSteps())) {
+    // The chain by hand: one lookup of each node gives its kind, its links
+    // and the next node.
+    std::size_t stepsLeft = level.chainSteps();
+    for (NodeId n = first; n != 0 && stepsLeft > 0; --stepsLeft) {
         if (!level.visit()) break;
-        std::uint32_t kind = getKind(g, n);
+        const CdfgNode* node = lookupNode(g, n);
+        if (!node) break;
+        std::uint32_t kind = node->kind;
         if (kind == DFG_OPERATION)
-            result |= checkOperation(g, n);
+            result |= checkOperation(g, *node);
         else if (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING)
             result |= checkAssignmentTarget(g, n);
         else if (isReference(kind))
-            result |= checkReference(g, n);
+            result |= checkReference(g, *node);
         else if (kind == DFG_FUNC_CALL)
             result |= checkCall(g, n);
         else if (kind == DFG_SPEC)
             result |= checkPointerCast(g, n);
+        n = node->next;
     }
     return result;
 }
@@ -390,11 +403,14 @@ int checkStatements(CdfgGraph& g, NodeId first) {
     int result = 0;
     WalkLevel level(budget, g);
     if (!level.open()) return 0;
-    for (NodeId n : chain(g, first, level.chainSteps())) {
+    std::size_t stepsLeft = level.chainSteps();
+    for (NodeId n = first; n != 0 && stepsLeft > 0; --stepsLeft) {
         if (!level.visit()) break;
-        std::uint32_t kind = getKind(g, n);
+        const CdfgNode* node = lookupNode(g, n);
+        if (!node) break;
+        std::uint32_t kind = node->kind;
         if (kind == CFG_STATE_DATAPATH)
-            result |= checkOperationList(g, getAttrInt(g, n, CfgDatapath_OPELIST));
+            result |= checkOperationList(g, attrInt(g, *node, CfgDatapath_OPELIST));
         else if (kind == CFG_STATE_IF)
             result |= checkIf(g, n);
         else if (isCaseKind(kind))
@@ -402,9 +418,10 @@ int checkStatements(CdfgGraph& g, NodeId first) {
         else if (kind == CFG_LOOP_BEGIN)
             result |= checkLoop(g, n);
         else if (kind == CFG_RETURN)
-            result |= checkOperationList(g, getAttrInt(g, n, CfgReturn_EXP));
+            result |= checkOperationList(g, attrInt(g, *node, CfgReturn_EXP));
         else if (kind == CFG_DECLARE_DEF)
-            result |= checkDeclarationBlock(g, getAttrInt(g, n, CfgDeclDef_DECL));
+            result |= checkDeclarationBlock(g, attrInt(g, *node, CfgDeclDef_DECL));
+        n = node->next;
     }
     return result;
 }

@@ -1,16 +1,18 @@
 #include "check/declaration_checks.h"
 
+#include <array>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "cdfg/chain.h"
+#include "cdfg/graph_ops.h"
 #include "cdfg/validate.h"
 #include "check/directive_checks.h"
 #include "check/logical_float.h"
 #include "report/messages.h"
-#include "util/memory.h"
 #include "util/run_settings.h"
 
 DeclEntry* declList = nullptr;
@@ -43,13 +45,12 @@ const char* declName(const CdfgGraph& g, NodeId declaration) {
     return orEmpty(getAttrString(g, declaration, CfgDecl_NAME));
 }
 
+// The entries of declList, taken from blocks instead of one allocation each.
+std::deque<DeclEntry> entryStore;
+
 void addEntry(CdfgGraph& g, NodeId declaration, NodeId owner) {
-    auto* entry = static_cast<DeclEntry*>(allocZeroed(sizeof(DeclEntry)));
-    if (!entry) return;
-    entry->declaration = declaration;
-    entry->owner = owner;
-    entry->next = declList;
-    declList = entry;
+    DeclEntry& entry = entryStore.emplace_back(DeclEntry{declaration, owner, declList});
+    declList = &entry;
     setMark(g, declaration, 1);  // collected
 }
 
@@ -123,12 +124,11 @@ bool isConstantExpr(CdfgGraph& g, NodeId first, int depth, ConstScan& scan) {
 
 // Message 511: a dimension without a size, or with a size only known at run
 // time. The first dimension of a parameter may stay empty.
-int checkArraySize(CdfgGraph& g, NodeId declaration) {
-    bool parameter = getAttrSigned(g, declaration, CfgDecl_KIND) == DECL_ARG;
+int checkArraySize(CdfgGraph& g, NodeId declaration, bool parameter, NodeId firstDimension) {
     ConstScan scan{chainLimit(g)};
     int result = 0;
     int index = 0;
-    for (NodeId dim : chain(g, getAttrInt(g, declaration, CfgDecl_DIMNODE))) {
+    for (NodeId dim : chain(g, firstDimension)) {
         if (parameter && index++ == 0) continue;
         NodeId size = getAttrInt(g, dim, DfgDim_NODE);
         if (size == 0 || !isConstantExpr(g, size, 0, scan)) {
@@ -142,49 +142,57 @@ int checkArraySize(CdfgGraph& g, NodeId declaration) {
 
 int checkEntry(CdfgGraph& g, const DeclEntry& entry) {
     NodeId d = entry.declaration;
-    std::string name = entry.owner
-                           ? std::string(declName(g, entry.owner)) + "..." + declName(g, d)
-                           : std::string(declName(g, d));
-    int result = checkArraySize(g, d);
+    // The name only messages need, made when one is printed.
+    std::string name;
+    auto displayName = [&]() -> const char* {
+        if (name.empty())
+            name = entry.owner ? std::string(declName(g, entry.owner)) + "..." + declName(g, d)
+                               : std::string(declName(g, d));
+        return name.c_str();
+    };
+    // What the checks read of the declaration, in one pass over its attributes.
+    enum { KIND, DIMNODE, DIRECTIVE, VALTYPE, CAST_TYPE, POINTERCNT, DIMCNT, BITEXP };
+    std::array<std::uint32_t, 8> a{};
+    if (const CdfgNode* node = lookupNode(g, d))
+        a = readAttrInts<CfgDecl_KIND, CfgDecl_DIMNODE, CfgDecl_DIRECTIVE, CfgDecl_VALTYPE, CfgDecl_SPEC,
+                         CfgDecl_POINTERCNT, CfgDecl_DIMCNT, CfgDecl_BITEXP>(g, *node);
+    auto signedValue = [&a](int k) { return static_cast<std::int32_t>(a[k]); };
 
-    for (NodeId dir : chain(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))) {
+    int result = checkArraySize(g, d, signedValue(KIND) == DECL_ARG, a[DIMNODE]);
+
+    for (NodeId dir : chain(g, a[DIRECTIVE])) {
         if (getAttrSigned(g, dir, DfgDirective_TYPE) == DIRE_Directive &&
             checkVariableDirective(g, d, dir) != 0)
             result = -1;
     }
 
-    if (getAttrSigned(g, d, CfgDecl_VALTYPE) == DECL_VALTYPE_LONGDOUBLE) {
-        reportAt(g, d, 525, name.c_str());
+    if (signedValue(VALTYPE) == DECL_VALTYPE_LONGDOUBLE) {
+        reportAt(g, d, 525, displayName());
         result = -1;
     }
 
-    NodeId specNode = getAttrInt(g, d, CfgDecl_SPEC);
+    NodeId specNode = a[CAST_TYPE];
     std::int64_t specPointers = specNode ? getAttrSigned(g, specNode, DfgSpec_POINTERCNT) : 0;
-    std::int64_t pointers = getAttrSigned(g, d, CfgDecl_POINTERCNT);
-    std::int64_t dims = getAttrSigned(g, d, CfgDecl_DIMCNT);
+    std::int64_t pointers = signedValue(POINTERCNT);
+    std::int64_t dims = signedValue(DIMCNT);
     if ((specNode && pointers != 0 && dims != 0) || (specPointers != 0 && (pointers != 0 || dims != 0))) {
-        reportAt(g, d, 527, name.c_str());
+        reportAt(g, d, 527, displayName());
         result = -1;
     }
     if (pointers >= 3 || (pointers >= 1 && pointers + dims >= 3)) {
-        reportAt(g, d, 529, name.c_str());
+        reportAt(g, d, 529, displayName());
         result = -1;
     }
-    if (getAttrInt(g, d, CfgDecl_BITEXP) != 0) {
-        reportAt(g, d, 540, name.c_str());
+    if (a[BITEXP] != 0) {
+        reportAt(g, d, 540, displayName());
         result = -1;
     }
     return result;
 }
 
 void freeEntries() {
-    DeclEntry* entry = declList;
     declList = nullptr;
-    while (entry) {
-        DeclEntry* next = entry->next;
-        freeMemory(entry);
-        entry = next;
-    }
+    std::deque<DeclEntry>().swap(entryStore);
 }
 
 std::int64_t wrap(std::uint64_t value) { return static_cast<std::int64_t>(value); }
@@ -286,10 +294,16 @@ std::int64_t sizeOf(const CdfgGraph& g, NodeId declaration, SizeMemo& memo, int 
 }  // namespace
 
 int collectDeclaration(CdfgGraph& g, NodeId node) {
+    const CdfgNode* record = lookupNode(g, node);
+    if (!record) return 0;
     NodeId declaration = node;
-    if (getKind(g, declaration) != CFG_DECLARE) declaration = getAttrInt(g, node, DfgPort_DECL);
-    if (getKind(g, declaration) != CFG_DECLARE) return 0;
-    if (getMark(g, declaration) != 0) return 0;
+    if (record->kind != CFG_DECLARE) {
+        declaration = attrInt(g, *record, DfgPort_DECL);
+        record = lookupNode(g, declaration);
+        if (!record || record->kind != CFG_DECLARE) return 0;
+    }
+    // Most references name a declaration collected already.
+    if (record->mark != 0) return 0;
     if (getAttrSigned(g, declaration, CfgDecl_VALTYPE) == DECL_VALTYPE_STRUCT) {
         // Structures of the standard headers (FILE and the like) are the
         // library's business, not the program's.

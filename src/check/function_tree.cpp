@@ -36,6 +36,11 @@ struct TreeIndex {
 
 TreeIndex treeIndex;
 
+// The calls of each function body the collection walked through (see
+// callsOfWalkedBody): the recursion check follows the same bodies and need
+// not walk them again.
+std::unordered_map<NodeId, std::vector<NodeId>> walkedBodyCalls;
+
 void rebuildIndex() {
     treeIndex.members.clear();
     treeIndex.firstByCalled.clear();
@@ -215,6 +220,8 @@ struct Collection {
     // owned nodes are shared, as in a damaged graph; handling it again there
     // would clone a clone of a clone once per path to it.
     std::vector<std::unordered_set<NodeId>> metInBody;
+    // Every call met in each of those bodies, in walk order.
+    std::vector<std::vector<NodeId>> callsInBody;
 };
 
 TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* name, const char* file) {
@@ -258,12 +265,22 @@ NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName
 
 void walkBody(Collection& c, CallWalk& walk, NodeId function) {
     c.metInBody.emplace_back();
+    c.callsInBody.emplace_back();
+    const std::size_t cutBefore = walk.cutShort;
+    const std::size_t visitsBefore = walk.visitsMade;
+    // A chain that loops ends at chainLimit steps, silently; it takes that
+    // many visits, so a walk that made fewer met no such end.
+    const std::size_t stepLimit = chainLimit(*c.graph);
     walkFunctionBody(walk, function);
+    if (walk.cutShort == cutBefore && walk.visitsMade - visitsBefore < stepLimit)
+        walkedBodyCalls.try_emplace(function, std::move(c.callsInBody.back()));
+    c.callsInBody.pop_back();
     c.metInBody.pop_back();
 }
 
 void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     CdfgGraph& g = *c.graph;
+    c.callsInBody.back().push_back(call);
     NodeId target = getJumpId(g, call);
     if (!target) return;
     // Copies: the graph's text store may grow while they are in use.
@@ -389,6 +406,11 @@ const TreeNode* findTreeNodeByCalled(const CdfgGraph& /*g*/, NodeId function) {
     return found == treeIndex.firstByCalled.end() ? nullptr : found->second;
 }
 
+const std::vector<NodeId>* callsOfWalkedBody(NodeId function) {
+    auto found = walkedBodyCalls.find(function);
+    return found == walkedBodyCalls.end() ? nullptr : &found->second;
+}
+
 void releaseModuleList() {
     ModuleRecord* m = moduleList;
     while (m) {
@@ -406,4 +428,5 @@ void releaseModuleList() {
     mainFunction = 0;
     evalFunction = 0;
     treeIndex = TreeIndex{};
+    decltype(walkedBodyCalls)().swap(walkedBodyCalls);
 }

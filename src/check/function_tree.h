@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cdfg/graph.h"
 
@@ -43,6 +44,12 @@ int isInFunctionTree(NodeId function, const char* name, const char* file);
 // First tree node (modules in list order, each list from its head) whose
 // called function is the node; nullptr when none.
 const TreeNode* findTreeNodeByCalled(const CdfgGraph& g, NodeId function);
+// The calls met, in walk order, by a walk of the function's body
+// (walkFunctionBody) that buildFunctionTree made and that nothing cut
+// short; nullptr for a function it did not walk so. Valid while the graph's
+// chains stay as the tree left them (the checks that follow only mark
+// nodes), until releaseModuleList.
+const std::vector<NodeId>* callsOfWalkedBody(NodeId function);
 // Frees every module record and tree node; moduleList, mainFunction and
 // evalFunction are reset.
 void releaseModuleList();

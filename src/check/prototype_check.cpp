@@ -84,61 +84,65 @@ struct Walker {
     CdfgGraph& g;
     std::vector<Task> stack;
     std::vector<Task> children;  // of the node being visited, in walk order
-    std::vector<NodeId> marked;
     bool reported = false;
 
     explicit Walker(CdfgGraph& graph) : g(graph) {}
+    // The passes leave every mark clear, so the visit marks are cleared by
+    // one pass along the node list: cheaper than keeping a list of the
+    // visited nodes and going back to each of them.
     ~Walker() {
-        for (NodeId n : marked)
-            if (CdfgNode* node = lookupNode(g, n)) node->mark &= ~kVisited;
-    }
-
-    bool visit(NodeId n) {
-        CdfgNode* node = lookupNode(g, n);
-        if (!node || (node->mark & kVisited)) return false;
-        node->mark |= kVisited;
-        marked.push_back(n);
-        return true;
+        for (CdfgNode& node : g.nodes)
+            if (node.mark & kVisited) node.mark &= ~kVisited;
     }
 
     void child(Walk walk, NodeId node) {
         if (node) children.push_back({walk, node});
     }
 
+    // The node record of n when it is there and not yet visited; marks it.
+    // The pass adds no node, so the record stays where it is.
+    const CdfgNode* enter(NodeId n) {
+        CdfgNode* node = lookupNode(g, n);
+        if (!node || (node->mark & kVisited)) return nullptr;
+        node->mark |= kVisited;
+        return node;
+    }
+
+    bool visit(NodeId n) { return enter(n) != nullptr; }
+
     void run(Walk walk, NodeId first) {
         stack.push_back({walk, first});
         while (!stack.empty()) {
             Task task = stack.back();
             stack.pop_back();
-            if (!visit(task.node)) continue;
+            const CdfgNode* node = enter(task.node);
+            if (!node) continue;
             // The rest of the chain comes after everything below this node.
-            if (NodeId next = getNextId(g, task.node)) stack.push_back({task.walk, next});
+            if (NodeId next = node->next) stack.push_back({task.walk, next});
             children.clear();
-            step(task);
+            step(task, *node);
             for (auto c = children.rbegin(); c != children.rend(); ++c) stack.push_back(*c);
         }
     }
 
-    void step(const Task& task) {
+    void step(const Task& task, const CdfgNode& node) {
         switch (task.walk) {
-            case Walk::Statements: statement(task.node); break;
-            case Walk::Expressions: expression(task.node); break;
-            case Walk::ExprList:
-                child(Walk::Expressions, statementHead(g, getAttrInt(g, task.node, DfgOpeman_OPE)));
-                break;
-            case Walk::LocalDecl: declaration(task.node, LocalDecls); break;
-            case Walk::FileDecl: declaration(task.node, FileScopeDecls); break;
-            case Walk::Initializer: initializer(task.node); break;
+            case Walk::Statements: statement(node); break;
+            case Walk::Expressions: expression(node); break;
+            case Walk::ExprList: child(Walk::Expressions, statementHead(g, attrInt(g, node, DfgOpeman_OPE))); break;
+            case Walk::LocalDecl: declaration(node, LocalDecls); break;
+            case Walk::FileDecl: declaration(node, FileScopeDecls); break;
+            case Walk::Initializer: initializer(node); break;
         }
     }
 
-    void declaration(NodeId d, DeclList& protos) {
-        switch (getKind(g, d)) {
-            case CFG_PROTO_FUNC: protos.add(g, d); break;
+    void declaration(const CdfgNode& d, DeclList& protos) {
+        switch (d.kind) {
+            case CFG_PROTO_FUNC: protos.add(g, d.id); break;
             case CFG_DECLARE: {
-                for (NodeId dim = getAttrInt(g, d, CfgDecl_DIMNODE); visit(dim); dim = getNextId(g, dim))
+                const auto [dimensions, init] = readAttrInts<CfgDecl_DIMNODE, CfgDecl_INIT>(g, d);
+                for (NodeId dim = dimensions; visit(dim); dim = getNextId(g, dim))
                     child(Walk::Expressions, getAttrInt(g, dim, DfgDim_NODE));
-                NodeId init = getAttrInt(g, d, CfgDecl_INIT);
                 child(getKind(g, init) == DFG_OPERATION ? Walk::Expressions : Walk::Initializer, init);
                 break;
             }
@@ -146,39 +150,43 @@ struct Walker {
         }
     }
 
-    void initializer(NodeId n) {
-        switch (getKind(g, n)) {
-            case CFG_MEMBER_LIST: child(Walk::Initializer, getAttrInt(g, n, CfgMemberList_MEMBER)); break;
-            case CFG_MEMBER: child(Walk::Expressions, getAttrInt(g, n, CfgMember_SIGNAL)); break;
+    void initializer(const CdfgNode& n) {
+        switch (n.kind) {
+            case CFG_MEMBER_LIST: child(Walk::Initializer, attrInt(g, n, CfgMemberList_MEMBER)); break;
+            case CFG_MEMBER: child(Walk::Expressions, attrInt(g, n, CfgMember_SIGNAL)); break;
             default: break;
         }
     }
 
-    void statement(NodeId s) {
-        switch (getKind(g, s)) {
-            case CFG_PROTO_FUNC: LocalDecls.add(g, s); break;
-            case CFG_DECLARE_DEF: child(Walk::LocalDecl, getAttrInt(g, s, CfgDeclDef_DECL)); break;
-            case CFG_STATE_DATAPATH: child(Walk::ExprList, getAttrInt(g, s, CfgDatapath_OPELIST)); break;
-            case CFG_RETURN: child(Walk::ExprList, getAttrInt(g, s, CfgReturn_EXP)); break;
-            case CFG_STATE_IF:
-                child(Walk::ExprList, getAttrInt(g, s, CfgStateIf_CONDOPE));
-                for (NodeId b = getAttrInt(g, s, CfgStateIf_STATOPE); visit(b); b = getNextId(g, b)) {
+    void statement(const CdfgNode& s) {
+        switch (s.kind) {
+            case CFG_PROTO_FUNC: LocalDecls.add(g, s.id); break;
+            case CFG_DECLARE_DEF: child(Walk::LocalDecl, attrInt(g, s, CfgDeclDef_DECL)); break;
+            case CFG_STATE_DATAPATH: child(Walk::ExprList, attrInt(g, s, CfgDatapath_OPELIST)); break;
+            case CFG_RETURN: child(Walk::ExprList, attrInt(g, s, CfgReturn_EXP)); break;
+            case CFG_STATE_IF: {
+                const auto [conditions, branches] = readAttrInts<CfgStateIf_CONDOPE, CfgStateIf_STATOPE>(g, s);
+                child(Walk::ExprList, conditions);
+                for (NodeId b = branches; visit(b); b = getNextId(g, b)) {
                     if (getKind(g, b) == CFG_IF_THEN)
                         child(Walk::Statements, getAttrInt(g, b, CfgIfThen_CFG));
                     else if (getKind(g, b) == CFG_IF_ELSE)
                         child(Walk::Statements, getAttrInt(g, b, CfgIfElse_CFG));
                 }
                 break;
+            }
             case CFG_STATE_CASE:
             case CFG_STATE_CASEX:
-            case CFG_STATE_CASEZ:
-                child(Walk::ExprList, getAttrInt(g, s, CfgStateCase_CONDOPE));
-                for (NodeId i = getAttrInt(g, s, CfgStateCase_STATOPE); visit(i); i = getNextId(g, i))
+            case CFG_STATE_CASEZ: {
+                const auto [conditions, branches] = readAttrInts<CfgStateCase_CONDOPE, CfgStateCase_STATOPE>(g, s);
+                child(Walk::ExprList, conditions);
+                for (NodeId i = branches; visit(i); i = getNextId(g, i))
                     if (getKind(g, i) == CFG_CASE_ITEM)
                         child(Walk::Statements, getAttrInt(g, i, CfgCaseItem_CFG));
                 break;
+            }
             case CFG_LOOP_BEGIN:
-                for (NodeId p = getAttrInt(g, s, CfgLoopBegin_CFG); visit(p); p = getNextId(g, p)) {
+                for (NodeId p = attrInt(g, s, CfgLoopBegin_CFG); visit(p); p = getNextId(g, p)) {
                     switch (getKind(g, p)) {
                         case CFG_LOOP_INIT:
                         case CFG_LOOP_COND:
@@ -192,20 +200,21 @@ struct Walker {
         }
     }
 
-    void expression(NodeId x) {
-        std::uint32_t kind = getKind(g, x);
+    void expression(const CdfgNode& x) {
+        std::uint32_t kind = x.kind;
         if (kind == DFG_OPERATION) {
-            child(Walk::Expressions, getAttrInt(g, x, DfgOpe_LEFT));
-            child(Walk::Expressions, getAttrInt(g, x, DfgOpe_RIGHT));
-            child(Walk::Expressions, getAttrInt(g, x, DfgOpe_COND));
+            const auto [left, right, condition] = readAttrInts<DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND>(g, x);
+            child(Walk::Expressions, left);
+            child(Walk::Expressions, right);
+            child(Walk::Expressions, condition);
         } else if (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING) {
-            assignedOperand(x);
+            assignedOperand(x.id);
         } else if (isPortKind(kind)) {
-            for (NodeId dim = getAttrInt(g, x, DfgPort_DIMNODE); visit(dim); dim = getNextId(g, dim))
+            for (NodeId dim = attrInt(g, x, DfgPort_DIMNODE); visit(dim); dim = getNextId(g, dim))
                 child(Walk::Expressions, getAttrInt(g, dim, DfgDim_NODE));
         } else if (kind == DFG_FUNC_CALL) {
-            call(x);
-            for (NodeId a = getAttrInt(g, x, DfgFuncCall_ARGLIST); visit(a); a = getNextId(g, a))
+            call(x.id);
+            for (NodeId a = attrInt(g, x, DfgFuncCall_ARGLIST); visit(a); a = getNextId(g, a))
                 child(Walk::Expressions, getAttrInt(g, a, DfgPortInfo_SIGNAL));
         }
     }
@@ -233,14 +242,18 @@ struct Walker {
         if (getKind(g, target) != CFG_FUNCTION) target = 0;
         if (target) {
             NodeId declared = lookupDeclaration(name);
+            int declaredResult = 0;
             if (!declared) {
                 printMessage(533, fileOf(g, x), lineOf(g, x), orEmpty(name));
                 reported = true;
-            } else if (compareCallArguments(g, x, declared) != 0) {
+            } else if ((declaredResult = compareCallArguments(g, x, declared)) != 0) {
                 reported = true;
             }
-            // Also when the declaration found is the definition itself.
-            if (compareCallArguments(g, x, target) != 0) reported = true;
+            // Also when the declaration found is the definition itself. The
+            // comparison then repeats the one just made: it is made again
+            // only to print its messages a second time.
+            if ((declared != target || declaredResult != 0) && compareCallArguments(g, x, target) != 0)
+                reported = true;
         } else if (name && !isMemoryAllocator(name) && !lookupDeclaration(name) &&
                    getAttrInt(g, x, DfgFuncCall_FUNC_RETTYPE) == 0) {
             printMessage(533, fileOf(g, x), lineOf(g, x), name);

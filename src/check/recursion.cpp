@@ -27,12 +27,19 @@ const std::vector<NodeId>& calleesOf(CdfgGraph& g, CallGraph& cg, NodeId functio
     auto found = cg.callees.find(function);
     if (found != cg.callees.end()) return found->second;
     std::vector<NodeId> list;
-    CallWalk walk;
-    walk.graph = &g;
-    walk.onCall = [&list, &g](CallWalk&, NodeId call) {
-        if (NodeId target = getJumpId(g, call)) list.push_back(target);
-    };
-    walkFunctionBody(walk, function);
+    if (const std::vector<NodeId>* calls = callsOfWalkedBody(function)) {
+        // The function tree walked this body to its end: its calls, met in
+        // the same order, now jump where the tree left them.
+        for (NodeId call : *calls)
+            if (NodeId target = getJumpId(g, call)) list.push_back(target);
+    } else {
+        CallWalk walk;
+        walk.graph = &g;
+        walk.onCall = [&list, &g](CallWalk&, NodeId call) {
+            if (NodeId target = getJumpId(g, call)) list.push_back(target);
+        };
+        walkFunctionBody(walk, function);
+    }
     return cg.callees.emplace(function, std::move(list)).first->second;
 }
 

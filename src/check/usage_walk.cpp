@@ -44,15 +44,21 @@ void walkReference(Walk& w, NodeId ref, bool written) {
         writeContext = false;
     }
     std::size_t steps = 0;
-    for (NodeId part = ref; part && steps < level.chainSteps() && level.visit();
-         part = getAttrInt(w.g, part, DfgPort_STRSON), ++steps)
-        walkIndices(w, getAttrInt(w.g, part, DfgPort_DIMNODE), level);
+    for (NodeId part = ref; part && steps < level.chainSteps() && level.visit(); ++steps) {
+        const CdfgNode* node = lookupNode(w.g, part);
+        if (!node) break;
+        const auto [dimensions, member] = readAttrInts<DfgPort_DIMNODE, DfgPort_STRSON>(w.g, *node);
+        walkIndices(w, dimensions, level);
+        part = member;
+    }
 }
 
-void walkOperation(Walk& w, NodeId operation) {
-    walkExpression(w, getAttrInt(w.g, operation, DfgOpe_LEFT));
-    walkExpression(w, getAttrInt(w.g, operation, DfgOpe_RIGHT));
-    walkExpression(w, getAttrInt(w.g, operation, DfgOpe_COND));
+// The walk adds no node: a node record stays where it is while it runs.
+void walkOperation(Walk& w, const CdfgNode& operation) {
+    const auto [left, right, condition] = readAttrInts<DfgOpe_LEFT, DfgOpe_RIGHT, DfgOpe_COND>(w.g, operation);
+    walkExpression(w, left);
+    walkExpression(w, right);
+    walkExpression(w, condition);
 }
 
 void walkCall(Walk& w, NodeId call) {
@@ -77,9 +83,10 @@ void walkAssignmentTarget(Walk& w, NodeId edge) {
     for (NodeId n = statementHead(w.g, edge);
          n && n != edge && steps < level.chainSteps() && level.visit();
          n = getNextId(w.g, n), ++steps) {
-        std::uint32_t kind = getKind(w.g, n);
+        const CdfgNode* node = lookupNode(w.g, n);
+        std::uint32_t kind = node ? node->kind : 0;
         if (kind == DFG_OPERATION)
-            walkOperation(w, n);
+            walkOperation(w, *node);
         else if (isReference(kind))
             walkReference(w, n, kind == DFG_INPUT_VAR || kind == DFG_OUTPUT_VAR);
         else if (kind == DFG_FUNC_CALL)
@@ -90,26 +97,36 @@ void walkAssignmentTarget(Walk& w, NodeId edge) {
 void walkExpression(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    for (NodeId n : chain(w.g, first, level.chainSteps())) {
+    // The chain by hand: one lookup of each node gives its kind, its links
+    // and the next node.
+    std::size_t stepsLeft = level.chainSteps();
+    for (NodeId n = first; n != 0 && stepsLeft > 0; --stepsLeft) {
         if (!level.visit()) break;
-        std::uint32_t kind = getKind(w.g, n);
+        const CdfgNode* node = lookupNode(w.g, n);
+        if (!node) break;
+        std::uint32_t kind = node->kind;
         if (kind == DFG_OPERATION)
-            walkOperation(w, n);
+            walkOperation(w, *node);
         else if (kind == DFG_EDGE_BLOCKING || kind == DFG_EDGE_NONBLOCKING)
             walkAssignmentTarget(w, n);
         else if (isReference(kind))
             walkReference(w, n, false);
         else if (kind == DFG_FUNC_CALL)
             walkCall(w, n);
+        n = node->next;
     }
 }
 
 void walkOperationList(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    for (NodeId item : chain(w.g, first, level.chainSteps())) {
+    std::size_t stepsLeft = level.chainSteps();
+    for (NodeId item = first; item != 0 && stepsLeft > 0; --stepsLeft) {
         if (!level.visit()) break;
-        walkExpression(w, getAttrInt(w.g, item, DfgOpeman_OPE));
+        const CdfgNode* node = lookupNode(w.g, item);
+        if (!node) break;
+        walkExpression(w, attrInt(w.g, *node, DfgOpeman_OPE));
+        item = node->next;
     }
 }
 
@@ -184,11 +201,15 @@ void walkLoop(Walk& w, NodeId statement, WalkLevel& level) {
 void walkStatements(Walk& w, NodeId first) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    for (NodeId n : chain(w.g, first, level.chainSteps())) {
+    std::size_t stepsLeft = level.chainSteps();
+    for (NodeId n = first; n != 0 && stepsLeft > 0; --stepsLeft) {
         if (!level.visit()) break;
-        switch (getKind(w.g, n)) {
+        const CdfgNode* node = lookupNode(w.g, n);
+        if (!node) break;
+        const NodeId next = node->next;
+        switch (node->kind) {
             case CFG_STATE_DATAPATH:
-                walkOperationList(w, getAttrInt(w.g, n, CfgDatapath_OPELIST));
+                walkOperationList(w, attrInt(w.g, *node, CfgDatapath_OPELIST));
                 break;
             case CFG_STATE_IF:
                 walkOperationList(w, getAttrInt(w.g, n, CfgStateIf_CONDOPE));
@@ -201,10 +222,11 @@ void walkStatements(Walk& w, NodeId first) {
                 walkCaseItems(w, n, level);
                 break;
             case CFG_LOOP_BEGIN: walkLoop(w, n, level); break;
-            case CFG_RETURN: walkOperationList(w, getAttrInt(w.g, n, CfgReturn_EXP)); break;
-            case CFG_DECLARE_DEF: walkDeclarations(w, getAttrInt(w.g, n, CfgDeclDef_DECL)); break;
+            case CFG_RETURN: walkOperationList(w, attrInt(w.g, *node, CfgReturn_EXP)); break;
+            case CFG_DECLARE_DEF: walkDeclarations(w, attrInt(w.g, *node, CfgDeclDef_DECL)); break;
             default: break;
         }
+        n = next;
     }
 }
 
