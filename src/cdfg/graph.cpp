@@ -61,8 +61,7 @@ int setAttrValue(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valu
 
 std::uint64_t storeText(CdfgGraph& g, const char* text, std::size_t length) {
     if (!text) return 0;
-    g.texts.emplace_back(text, length);
-    return g.texts.size();
+    return g.texts.add(std::string_view(text, length));
 }
 
 int setStringValue(CdfgGraph& g, NodeId id, std::uint32_t attr, const char* text,
@@ -103,6 +102,68 @@ bool isCrossReference(std::uint32_t kind, std::uint32_t attr) {
         case DFG_PORT_LIST: return attr == 2;
         default: return false;
     }
+}
+
+TextStore::~TextStore() { release(); }
+
+TextStore::TextStore(TextStore&& other) noexcept
+    : refs_(std::move(other.refs_)), blocks_(std::move(other.blocks_)), free_(other.free_), left_(other.left_) {
+    other.blocks_.clear();
+    other.refs_.clear();
+    other.free_ = nullptr;
+    other.left_ = 0;
+}
+
+TextStore& TextStore::operator=(TextStore&& other) noexcept {
+    if (this != &other) {
+        release();
+        refs_ = std::move(other.refs_);
+        blocks_ = std::move(other.blocks_);
+        free_ = other.free_;
+        left_ = other.left_;
+        other.blocks_.clear();
+        other.refs_.clear();
+        other.free_ = nullptr;
+        other.left_ = 0;
+    }
+    return *this;
+}
+
+void TextStore::release() noexcept {
+    for (const Block& b : blocks_) HugePageAllocator<char>().deallocate(b.data, b.size);
+    blocks_.clear();
+    refs_.clear();
+    free_ = nullptr;
+    left_ = 0;
+}
+
+// Room for the bytes in the current block, or in a new one. A text larger
+// than a quarter of a block gets a block of its own, so that little room is
+// left unused.
+char* TextStore::room(std::size_t bytes) {
+    constexpr std::size_t kBlock = std::size_t{2} << 20;
+    if (bytes <= left_) {
+        char* at = free_;
+        free_ += bytes;
+        left_ -= bytes;
+        return at;
+    }
+    const std::size_t size = bytes > kBlock / 4 ? bytes : kBlock;
+    char* data = HugePageAllocator<char>().allocate(size);
+    blocks_.push_back({data, size});
+    if (size == kBlock) {
+        free_ = data + bytes;
+        left_ = size - bytes;
+    }
+    return data;
+}
+
+std::uint64_t TextStore::add(std::string_view text) {
+    char* at = room(text.size() + 1);
+    if (!text.empty()) std::memcpy(at, text.data(), text.size());
+    at[text.size()] = '\0';
+    refs_.push_back({at, text.size()});
+    return refs_.size();
 }
 
 std::unique_ptr<CdfgGraph> newGraph() { return std::make_unique<CdfgGraph>(); }
@@ -230,15 +291,15 @@ double getAttrDouble(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     return value;
 }
 
-const std::string* getAttrText(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
+std::string_view getAttrText(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     const CdfgAttr* a = findAttr(g, id, attr);
-    if (!a || a->valueKind != ATTR_STRING || a->bits == 0) return nullptr;
-    return &g.texts[a->bits - 1];
+    if (!a || a->valueKind != ATTR_STRING || a->bits == 0) return {};
+    return g.texts[a->bits];
 }
 
 const char* getAttrString(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
-    const std::string* text = getAttrText(g, id, attr);
-    return text ? text->c_str() : nullptr;
+    // Every stored text is followed by a NUL.
+    return getAttrText(g, id, attr).data();
 }
 
 std::uint32_t getAttrKind(const CdfgGraph& g, NodeId id, std::uint32_t attr) {

@@ -24,7 +24,7 @@ struct CdfgAttr {
     std::uint32_t valueKind = 0;  // ATTR_CHAR .. ATTR_NODE
     // ATTR_CHAR: the byte sign-extended; ATTR_INT/ATTR_NODE: 32 bits;
     // ATTR_LONGLONG: 64 bits; ATTR_FLOAT: binary64 bit pattern;
-    // ATTR_STRING: index + 1 into CdfgGraph::texts, 0 for no text.
+    // ATTR_STRING: the number of the text in CdfgGraph::texts, 0 for no text.
     std::uint64_t bits = 0;
 };
 
@@ -67,6 +67,45 @@ inline constexpr unsigned kSpanLengthBits = 24;
 inline constexpr std::uint64_t kMaxSpanLength = (std::uint64_t{1} << kSpanLengthBits) - 1;
 inline constexpr std::uint64_t kMaxSpanOffset = (std::uint64_t{1} << (64 - kSpanLengthBits)) - 1;
 
+// The texts of string attributes, numbered 1, 2, ... in the order stored.
+// Each is stored once, followed by a NUL, in large blocks that never move, so
+// views and pointers of a text stay valid as long as the store.
+class TextStore {
+public:
+    TextStore() = default;
+    ~TextStore();
+    TextStore(TextStore&& other) noexcept;
+    TextStore& operator=(TextStore&& other) noexcept;
+    TextStore(const TextStore&) = delete;
+    TextStore& operator=(const TextStore&) = delete;
+
+    // Stores a copy of the text; its number.
+    std::uint64_t add(std::string_view text);
+    // The text with that number (1 .. size()).
+    std::string_view operator[](std::uint64_t number) const {
+        const Ref& r = refs_[number - 1];
+        return {r.data, r.size};
+    }
+    std::size_t size() const { return refs_.size(); }
+
+private:
+    struct Ref {
+        const char* data;
+        std::size_t size;
+    };
+    struct Block {
+        char* data;
+        std::size_t size;
+    };
+    char* room(std::size_t bytes);
+    void release() noexcept;
+
+    std::vector<Ref, HugePageAllocator<Ref>> refs_;
+    std::vector<Block> blocks_;
+    char* free_ = nullptr;
+    std::size_t left_ = 0;
+};
+
 struct CdfgGraph {
     // The node list in creation order; deleted nodes stay with id 0.
     std::vector<CdfgNode, HugePageAllocator<CdfgNode>> nodes;
@@ -76,9 +115,9 @@ struct CdfgGraph {
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
     std::vector<CdfgAttr, HugePageAllocator<CdfgAttr>> attrs;
-    // Texts of string attributes. A deque keeps c_str() pointers stable. A
-    // text is never changed once stored, so attributes may share one.
-    std::deque<std::string> texts;
+    // Texts of string attributes. A text is never changed once stored, so
+    // attributes may share one.
+    TextStore texts;
     // Source file names, shared by every node that names the same file.
     std::deque<std::string> fileNames;
     std::unordered_map<std::string_view, std::uint32_t> fileNameIndex;
@@ -138,9 +177,9 @@ std::int64_t getAttrLongLong(const CdfgGraph& g, NodeId id, std::uint32_t attr);
 double getAttrDouble(const CdfgGraph& g, NodeId id, std::uint32_t attr);
 // The text of an ATTR_STRING attribute, nullptr otherwise.
 const char* getAttrString(const CdfgGraph& g, NodeId id, std::uint32_t attr);
-// The whole text (embedded NUL bytes included) of an ATTR_STRING attribute,
-// nullptr otherwise.
-const std::string* getAttrText(const CdfgGraph& g, NodeId id, std::uint32_t attr);
+// The whole text (embedded NUL bytes included) of an ATTR_STRING attribute;
+// a view without data (data() == nullptr) otherwise.
+std::string_view getAttrText(const CdfgGraph& g, NodeId id, std::uint32_t attr);
 std::uint32_t getAttrKind(const CdfgGraph& g, NodeId id, std::uint32_t attr);
 // Value kind / identifier of the n-th attribute (1-based), 0 past the end.
 std::uint32_t getAttrKindAt(const CdfgGraph& g, NodeId id, std::uint32_t n);

@@ -53,7 +53,7 @@ void expectTwin(const CdfgGraph& g, NodeId original, NodeId copy, bool structure
             ASSERT_EQ(y->id, x->id);
             ASSERT_EQ(y->valueKind, x->valueKind);
             if (x->valueKind == ATTR_STRING)
-                EXPECT_EQ(*getAttrText(g, b, y->id), *getAttrText(g, a, x->id));
+                EXPECT_EQ(getAttrText(g, b, y->id), getAttrText(g, a, x->id));
             else if (x->valueKind != ATTR_NODE)
                 EXPECT_EQ(y->bits, x->bits);
             else if (!isSharedReference(getKind(g, a), x->id))

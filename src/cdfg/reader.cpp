@@ -260,10 +260,7 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
                 case ATTR_STRING: {
                     std::string_view text;
                     if (!in.readText(text)) continue;
-                    if (made) {
-                        g.texts.emplace_back(text);
-                        bits = g.texts.size();
-                    }
+                    if (made) bits = g.texts.add(text);
                     break;
                 }
                 default:  // no value bytes, no attribute

@@ -88,8 +88,8 @@ TEST(Reader, TextsOfAnyLengthAndBytesSurvive) {
     Bytes b;
     b.head(1, 5, 2).u32(1).u32(ATTR_STRING).text(big).u32(2).u32(ATTR_STRING).text(huge).tail("");
     auto g = read(b.data);
-    ASSERT_NE(getAttrText(*g, 1, 1), nullptr);
-    EXPECT_EQ(*getAttrText(*g, 1, 1), big);
+    ASSERT_NE(getAttrText(*g, 1, 1).data(), nullptr);
+    EXPECT_EQ(getAttrText(*g, 1, 1), big);
     EXPECT_EQ(std::string(getAttrString(*g, 1, 2)), huge);
     EXPECT_EQ(getFileName(*g, 1), nullptr);  // an empty file name is none
     EXPECT_EQ(write(*g), b.data);

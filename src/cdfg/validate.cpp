@@ -132,6 +132,10 @@ bool ownershipIsSound(const CdfgGraph& g, std::string& reason) {
     return true;
 }
 
+// Arrays the size of the graph take its allocator: whole huge pages.
+template <typename T>
+using Array = std::vector<T, HugePageAllocator<T>>;
+
 // The verdict of ownershipIsSound and of the PrevId loop search together,
 // without naming the damage, on compact copies of the links that stay in the
 // cache while the walk jumps around: the walk then never touches a node or
@@ -151,13 +155,13 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
         return i < count ? i : kNone;
     };
     // 0 unvisited, 1 open, 2 done, 3 no live node.
-    std::vector<std::uint8_t> state(count, 0);
+    Array<std::uint8_t> state(count, 0);
     // Each node's walk edges in walk order, NextId first; kOwned marks an
     // edge through an owning attribute.
-    std::vector<std::uint32_t> first(std::size_t{count} + 1);
-    std::vector<std::uint32_t> edges;
+    Array<std::uint32_t> first(std::size_t{count} + 1);
+    Array<std::uint32_t> edges;
     edges.reserve(count + count / 2);
-    std::vector<std::uint32_t> prev(count, kNone);
+    Array<std::uint32_t> prev(count, kNone);
     for (std::uint32_t i = 0; i < count; ++i) {
         first[i] = static_cast<std::uint32_t>(edges.size());
         const CdfgNode& n = g.nodes[i];
@@ -195,13 +199,13 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
     // Depth below each node, in levels of owned edges: a node found deeper
     // than the limit ends the walk, so no depth exceeds it by more than one.
     static_assert(kMaxNestingDepth < UINT16_MAX);
-    std::vector<std::uint16_t> depth(count, 0);
+    Array<std::uint16_t> depth(count, 0);
     struct Frame {
         std::uint32_t node;
         std::uint32_t edge;   // next edge to follow, an index into edges
         std::uint32_t owned;  // 1 when reached through an owning attribute
     };
-    std::vector<Frame> stack;
+    Array<Frame> stack;
     for (std::uint32_t start = 0; start < count; ++start) {
         if (state[start] != 0) continue;
         state[start] = 1;

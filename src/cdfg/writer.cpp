@@ -34,26 +34,25 @@ char* putU64(char* p, std::uint64_t v) {
 
 // A text field holds at most 65,535 bytes; a longer text made in memory is
 // cut so that the length and the bytes agree.
-std::size_t textLength(const std::string* text) {
-    return text ? std::min<std::size_t>(text->size(), 0xffff) : 0;
-}
+std::size_t textLength(std::string_view text) { return std::min<std::size_t>(text.size(), 0xffff); }
 
-char* putText(char* p, const std::string* text) {
+// No text is written as an empty one.
+char* putText(char* p, std::string_view text) {
     std::size_t length = textLength(text);
     p[0] = static_cast<char>(length >> 8);
     p[1] = static_cast<char>(length);
-    if (length) std::memcpy(p + 2, text->data(), length);
+    if (length) std::memcpy(p + 2, text.data(), length);
     return p + 2 + length;
 }
 
-const std::string* attrText(const CdfgGraph& g, const CdfgAttr& a) {
-    return a.bits ? &g.texts[a.bits - 1] : nullptr;
+std::string_view attrText(const CdfgGraph& g, const CdfgAttr& a) {
+    return a.bits ? g.texts[a.bits] : std::string_view();
 }
 
 void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     const CdfgAttr* attrs = g.attrs.data() + node.attrBegin;
     const CdfgPlace& place = g.places[&node - g.nodes.data()];
-    const std::string* fileName = place.fileName ? &g.fileNames[place.fileName - 1] : nullptr;
+    const std::string_view fileName = place.fileName ? std::string_view(g.fileNames[place.fileName - 1]) : std::string_view();
     std::size_t size = 24 + 2 + textLength(fileName) + 8;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
         switch (attrs[i].valueKind) {

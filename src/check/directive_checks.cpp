@@ -142,8 +142,8 @@ int checkWidth(CdfgGraph& g, NodeId position, int tokenCount, char** tokens,
 
 bool hasDirectiveText(const CdfgGraph& g, NodeId first, const char* text) {
     for (NodeId d : chain(g, first)) {
-        const std::string* s = getAttrText(g, d, DfgDirective_STR);
-        if (s && *s == text) return true;
+        const std::string_view s = getAttrText(g, d, DfgDirective_STR);
+        if (s.data() && s == text) return true;
     }
     return false;
 }
