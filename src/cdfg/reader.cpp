@@ -104,12 +104,23 @@ public:
     // Bytes consumed so far.
     std::uint64_t offset() const { return pos_; }
 
+    static std::uint32_t word(const unsigned char* p) {
+        return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+    }
+
+    // The next n bytes, consumed, when that many are left; nullptr (nothing
+    // consumed) otherwise. Fields read together this way are checked once.
+    const unsigned char* take(std::size_t n) {
+        if (end_ - pos_ < n) return nullptr;
+        const unsigned char* p = data_ + pos_;
+        pos_ += n;
+        return p;
+    }
+
     bool readU32(std::uint32_t& value) {
         if (end_ - pos_ < 4) return fail();
-        const unsigned char* p = data_ + pos_;
+        value = word(data_ + pos_);
         pos_ += 4;
-        value = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-                (std::uint32_t{p[2]} << 8) | p[3];
         return true;
     }
 
@@ -220,10 +231,19 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
     for (;;) {
         const std::uint64_t recordBegin = in.offset();
         afterRecord(recordBegin);
-        std::uint32_t id, kind, prev, next, jump, count;
-        if (!in.readU32(id)) return;
-        if (!in.readU32(kind) || !in.readU32(prev) || !in.readU32(next) || !in.readU32(jump))
+        std::uint32_t id, kind, prev, next, jump, count = 0;
+        const unsigned char* header = in.take(24);
+        if (header) {
+            id = ByteSource::word(header);
+            kind = ByteSource::word(header + 4);
+            prev = ByteSource::word(header + 8);
+            next = ByteSource::word(header + 12);
+            jump = ByteSource::word(header + 16);
+            count = ByteSource::word(header + 20);
+        } else if (!in.readU32(id) || !in.readU32(kind) || !in.readU32(prev) || !in.readU32(next) ||
+                   !in.readU32(jump)) {
             return;
+        }
         const bool made = createNodeWithId(g, id) != 0;
         CdfgNode ignored;  // takes the fields of a record whose node cannot be made
         CdfgNode* node = made ? &g.nodes.back() : &ignored;
@@ -232,12 +252,20 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
         node->prev = prev;
         node->next = next;
         node->jump = jump;
-        if (!in.readU32(count)) return;
+        if (!header && !in.readU32(count)) return;
         // Written back byte for byte only when every attribute is kept as read.
         bool exact = static_cast<std::int32_t>(count) >= 0;
+        // Identifiers below 64 already met in this record: the common case
+        // of no repeated identifier needs no search.
+        std::uint64_t seen = 0;
         for (std::int32_t i = 0; i < static_cast<std::int32_t>(count); ++i) {
             std::uint32_t attr, valueKind;
-            if (!in.readU32(attr) || !in.readU32(valueKind)) break;
+            if (const unsigned char* p = in.take(8)) {
+                attr = ByteSource::word(p);
+                valueKind = ByteSource::word(p + 4);
+            } else if (!in.readU32(attr) || !in.readU32(valueKind)) {
+                break;
+            }
             std::uint64_t bits = 0;
             switch (valueKind) {
                 case ATTR_CHAR: {
@@ -267,7 +295,14 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
                     exact = false;
                     continue;
             }
-            if (made && !addReadAttr(g, *node, attr, valueKind, bits)) exact = false;
+            if (!made) continue;
+            if (attr < 64 && !(seen >> attr & 1)) {
+                seen |= std::uint64_t{1} << attr;
+                g.attrs.push_back({attr, valueKind, bits});
+                ++node->attrCnt;
+            } else if (!addReadAttr(g, *node, attr, valueKind, bits)) {
+                exact = false;
+            }
         }
         std::string_view fileName;
         if (!in.readText(fileName)) return;
@@ -279,7 +314,12 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
             nameIndex = lastFileName;
         }
         std::uint32_t line, column;
-        if (!in.readU32(line) || !in.readU32(column)) return;
+        if (const unsigned char* p = in.take(8)) {
+            line = ByteSource::word(p);
+            column = ByteSource::word(p + 4);
+        } else if (!in.readU32(line) || !in.readU32(column)) {
+            return;
+        }
         if (!made) continue;
         CdfgPlace& place = g.places.back();
         place.fileName = nameIndex;

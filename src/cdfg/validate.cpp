@@ -235,6 +235,13 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
                 if (depth[child] + owned > mine) mine = static_cast<std::uint16_t>(depth[child] + owned);
                 continue;
             }
+            if (first[child] == first[child + 1]) {
+                // A leaf is done at once, at depth 0.
+                state[child] = 2;
+                std::uint16_t& mine = depth[top.node];
+                if (owned > mine) mine = static_cast<std::uint16_t>(owned);
+                continue;
+            }
             state[child] = 1;
             stack.push_back({child, first[child], owned});
         }
