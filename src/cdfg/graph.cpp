@@ -1,5 +1,6 @@
 #include "cdfg/graph.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -137,21 +138,22 @@ void TextStore::release() noexcept {
     left_ = 0;
 }
 
-// Room for the bytes in the current block, or in a new one. A text larger
-// than a quarter of a block gets a block of its own, so that little room is
-// left unused.
+// Room for the bytes in the current block, or in a new one. Blocks grow from
+// 16 KiB to 2 MiB, so that a small graph stays small; a text larger than a
+// quarter of the next block gets a block of its own.
 char* TextStore::room(std::size_t bytes) {
-    constexpr std::size_t kBlock = std::size_t{2} << 20;
     if (bytes <= left_) {
         char* at = free_;
         free_ += bytes;
         left_ -= bytes;
         return at;
     }
-    const std::size_t size = bytes > kBlock / 4 ? bytes : kBlock;
+    const std::size_t block = std::min(std::size_t{16} << (10 + std::min<std::size_t>(blocks_.size(), 7)),
+                                       std::size_t{2} << 20);
+    const std::size_t size = bytes > block / 4 ? bytes : block;
     char* data = HugePageAllocator<char>().allocate(size);
     blocks_.push_back({data, size});
-    if (size == kBlock) {
+    if (size == block) {
         free_ = data + bytes;
         left_ = size - bytes;
     }

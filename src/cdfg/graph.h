@@ -87,6 +87,8 @@ public:
         return {r.data, r.size};
     }
     std::size_t size() const { return refs_.size(); }
+    // Room for that many texts without moving the list of them.
+    void reserve(std::size_t count) { refs_.reserve(count); }
 
 private:
     struct Ref {

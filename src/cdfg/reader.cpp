@@ -336,6 +336,7 @@ void reserveFor(CdfgGraph& g, std::size_t bytes) {
     g.places.reserve(bytes / 34 + 1);
     g.sourceSpans.reserve(bytes / 34 + 1);
     g.attrs.reserve(bytes / 9 + 1);
+    g.texts.reserve(bytes / 10 + 1);
 }
 
 }  // namespace
