@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 TEST(Graph, AbsentNodesReadAsZeroAndRefuseWrites) {
@@ -125,6 +128,29 @@ TEST(Graph, FileNamesAreSharedTexts) {
     EXPECT_EQ(getFileName(*g, a), getFileName(*g, b));
     setFileName(*g, a, static_cast<const char*>(nullptr));
     EXPECT_EQ(getFileName(*g, a), nullptr);
+}
+
+// Texts keep their place and their bytes, followed by a NUL, however many
+// are stored after them: small ones filling blocks, empty ones, ones larger
+// than a block.
+TEST(Graph, StoredTextsStayWhereTheyAre) {
+    TextStore store;
+    std::vector<std::string> texts;
+    std::vector<const char*> places;
+    for (std::size_t i = 0; i < 40000; ++i) {
+        std::size_t size = i % 1000 == 7 ? (i * 977) % (3u << 20) : i % 23;
+        std::string text(size, static_cast<char>('a' + i % 26));
+        if (size > 2) text[1] = '\0';
+        texts.push_back(text);
+        ASSERT_EQ(store.add(text), i + 1);
+        places.push_back(store[i + 1].data());
+    }
+    ASSERT_EQ(store.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_EQ(store[i + 1], texts[i]) << i;
+        ASSERT_EQ(store[i + 1].data(), places[i]) << i;
+        ASSERT_EQ(store[i + 1].data()[texts[i].size()], '\0') << i;
+    }
 }
 
 TEST(Graph, DeleteTreeFollowsOwnedNodesOnly) {

@@ -3,6 +3,8 @@
 // and the files on disk show each way a run can end.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -125,13 +127,17 @@ const tb::Files kSmall = {
     {"a.c", "#include \"g.h\"\nint main(int argc, char *argv[])\n{\n    float x;\n    x = 1;\n"
             "    g(x);            //tavik module\n    return 0;\n}\n"}};
 
+// The same program in one file: reading it changes nothing.
+const tb::Files kOneFile = {{"a.c", kSmall[0].second + kSmall[1].second.substr(kSmall[1].second.find('\n') + 1)}};
+
 tb::Files variant(const std::string& from, const std::string& to) {
     tb::Files files = kSmall;
     files[1].second.replace(files[1].second.find(from), from.size(), to);
     return files;
 }
 
-enum class Cdfg { None, Unchanged, Rewritten };
+// Untouched: the same file, not a copy of the same bytes.
+enum class Cdfg { None, Unchanged, Untouched, Rewritten };
 
 struct ProgramRow {
     const char* name;
@@ -199,6 +205,10 @@ const std::vector<ProgramRow>& programRows() {
          reading + freeing, 0, Cdfg::Rewritten, smallInf},
         {"NoChecksWithTitleAndAThirdName", kSmall, "", "-nochk -title prog.cdfg prog.inf ignored",
          "<banner>" + tb::kEndLine + totals(0, 0) + tb::kEndOk, 0, Cdfg::Rewritten, smallInf},
+        {"NoChecksOnAProgramReadingChangesNot", kOneFile, "", "-nochk prog.cdfg prog.inf", "", 0, Cdfg::Untouched,
+         smallInf},
+        {"NoChecksOverALongerInfFile", kSmall, "head -c 100000 /dev/zero > prog.inf", "-nochk prog.cdfg prog.inf", "",
+         0, Cdfg::Rewritten, smallInf},
         {"NoChecksNoMain", variant("main", "Main"), "", "-nochk prog.cdfg prog.inf", msg(501) + totals(1, 0), 255,
          Cdfg::Rewritten, ""},
         {"NoChecksNoModule", variant("//tavik module", ""), "", "-nochk prog.cdfg prog.inf", "", 0, Cdfg::Rewritten,
@@ -241,9 +251,11 @@ TEST_P(ProgramRun, OutputStatusAndFiles) {
     const ProgramRow& row = GetParam();
     tb::ScratchDir dir;
     std::string compiled;
+    struct stat before {};
     if (!row.files.empty()) {
         tb::compileProgram(dir, row.files);
         compiled = tb::readBytes(dir.path("prog.cdfg"));
+        ASSERT_EQ(::stat(dir.path("prog.cdfg").c_str(), &before), 0);
     }
     std::string command = "cd '" + dir.dir() + "' && ";
     if (!row.setup.empty()) command += row.setup + " && ";
@@ -259,8 +271,13 @@ TEST_P(ProgramRun, OutputStatusAndFiles) {
     EXPECT_EQ(out, expected);
     EXPECT_EQ(o.status, row.status);
     std::string cdfg = tb::readBytes(dir.path("prog.cdfg"));
-    if (row.cdfg == Cdfg::Unchanged) {
+    if (row.cdfg == Cdfg::Unchanged || row.cdfg == Cdfg::Untouched) {
         EXPECT_EQ(cdfg, compiled);
+    }
+    if (row.cdfg == Cdfg::Untouched) {
+        struct stat after {};
+        ASSERT_EQ(::stat(dir.path("prog.cdfg").c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
     }
     if (row.cdfg == Cdfg::Rewritten) {
         EXPECT_NE(cdfg, compiled);
