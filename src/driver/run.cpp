@@ -227,7 +227,7 @@ int runSequence() {
         // mark nodes. Its walks run beside them.
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
         progress("--- Checking of function ...\n");
-    checkMainArguments(*graph);
+        checkMainArguments(*graph);
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
         checkRecursion(*graph);
         runCodeChecks(*graph);
