@@ -12,30 +12,44 @@ std::uint32_t indexOf(const CdfgGraph& g, NodeId id) {
     return node ? static_cast<std::uint32_t>(node - g.nodes.data()) : UINT32_MAX;
 }
 
+// Follows every chain of links once, from each index not met yet (state 0;
+// entries of another state are left out), marking its path 1 and then 2.
+// The index at which a chain comes back onto its own path, or count when none
+// does. step(i): the index the link of i leads to, count or more for none.
+template <typename State, typename Step>
+std::size_t chainLoopAt(State& state, std::size_t count, Step step) {
+    std::vector<std::size_t> path;
+    for (std::size_t start = 0; start < count; ++start) {
+        if (state[start] != 0) continue;
+        path.clear();
+        std::size_t i = start;
+        while (i < count && state[i] == 0) {
+            state[i] = 1;
+            path.push_back(i);
+            i = step(i);
+        }
+        if (i < count && state[i] == 1) return i;
+        for (std::size_t p : path) state[p] = 2;
+    }
+    return count;
+}
+
 // A chain link (NextId or PrevId) that returns to a node already on its chain.
 int findLinkLoop(const CdfgGraph& g, bool forward, std::string& reason) {
     const std::size_t count = g.nodes.size();
-    // 0 unvisited, 1 on the chain being followed, 2 done.
+    // Deleted nodes are no chain's.
     std::vector<std::uint8_t> state(count, 0);
-    std::vector<std::uint32_t> path;
-    for (std::size_t start = 0; start < count; ++start) {
-        if (state[start] != 0 || g.nodes[start].id == 0) continue;
-        path.clear();
-        std::uint32_t i = static_cast<std::uint32_t>(start);
-        while (i != UINT32_MAX && state[i] == 0) {
-            state[i] = 1;
-            path.push_back(i);
-            const CdfgNode& n = g.nodes[i];
-            i = indexOf(g, forward ? n.next : n.prev);
-        }
-        if (i != UINT32_MAX && state[i] == 1) {
-            reason = "the " + std::string(forward ? "NextId" : "PrevId") +
-                     " chain through node " + std::to_string(g.nodes[i].id) + " loops";
-            return -1;
-        }
-        for (std::uint32_t p : path) state[p] = 2;
-    }
-    return 0;
+    for (std::size_t i = 0; i < count; ++i)
+        if (g.nodes[i].id == 0) state[i] = 3;
+    const std::size_t at = chainLoopAt(state, count, [&](std::size_t i) -> std::size_t {
+        const CdfgNode& n = g.nodes[i];
+        const std::uint32_t t = indexOf(g, forward ? n.next : n.prev);
+        return t == UINT32_MAX ? count : t;
+    });
+    if (at == count) return 0;
+    reason = "the " + std::string(forward ? "NextId" : "PrevId") + " chain through node " +
+             std::to_string(g.nodes[at].id) + " loops";
+    return -1;
 }
 
 // Which attributes own their node, for the kinds and identifiers the
@@ -179,20 +193,8 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
     }
     first[count] = static_cast<std::uint32_t>(edges.size());
 
-    // PrevId chains: follow each from its first unvisited node.
-    std::vector<std::uint32_t> path;
-    for (std::uint32_t start = 0; start < count; ++start) {
-        if (state[start] != 0) continue;
-        path.clear();
-        std::uint32_t i = start;
-        while (i != kNone && state[i] == 0) {
-            state[i] = 1;
-            path.push_back(i);
-            i = prev[i];
-        }
-        if (i != kNone && state[i] == 1) return false;
-        for (std::uint32_t p : path) state[p] = 2;
-    }
+    // PrevId chains (kNone is past every index).
+    if (chainLoopAt(state, count, [&](std::size_t i) -> std::size_t { return prev[i]; }) != count) return false;
     decltype(prev)().swap(prev);
     for (std::uint8_t& s : state) s = s == 3 ? 3 : 0;
 
