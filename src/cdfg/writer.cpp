@@ -52,7 +52,8 @@ std::string_view attrText(const CdfgGraph& g, const CdfgAttr& a) {
 void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     const CdfgAttr* attrs = g.attrs.data() + node.attrBegin;
     const CdfgPlace& place = g.places[&node - g.nodes.data()];
-    const std::string_view fileName = place.fileName ? std::string_view(g.fileNames[place.fileName - 1]) : std::string_view();
+    const std::string_view fileName =
+        place.fileName ? std::string_view(g.fileNames[place.fileName - 1]) : std::string_view();
     std::size_t size = 24 + 2 + textLength(fileName) + 8;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
         switch (attrs[i].valueKind) {
