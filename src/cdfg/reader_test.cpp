@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-
+#include <cstdio>
 #include <random>
 
 #include "cdfg/writer.h"
+#include "support/temp_path.h"
 
 namespace {
 
@@ -92,6 +93,31 @@ TEST(Reader, TextsOfAnyLengthAndBytesSurvive) {
     EXPECT_EQ(getAttrText(*g, 1, 1), big);
     EXPECT_EQ(std::string(getAttrString(*g, 1, 2)), huge);
     EXPECT_EQ(getFileName(*g, 1), nullptr);  // an empty file name is none
+    EXPECT_EQ(write(*g), b.data);
+}
+
+// A file is read in place a window at a time, each window given back once
+// read past: a file of several windows reads back whole, the records that
+// straddle a window's end included.
+TEST(Reader, AFileOfManyWindowsReadsWhole) {
+    Bytes b;
+    const std::uint32_t records = 1300;  // about 85 MB
+    for (std::uint32_t id = 1; id <= records; ++id) {
+        std::string text(65535 - id % 7, static_cast<char>('a' + id % 26));
+        b.head(id, 5, 1).u32(1).u32(ATTR_STRING).text(text).tail("a.c", id);
+    }
+    const std::string path = tb::tempPath("windows.cdfg");
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(b.data.data(), 1, b.data.size(), f);
+        std::fclose(f);
+    }
+    auto g = readCdfg(path.c_str());
+    std::remove(path.c_str());
+    ASSERT_TRUE(g);
+    ASSERT_EQ(g->nodes.size(), records);
+    EXPECT_EQ(getLine(*g, records), records);
     EXPECT_EQ(write(*g), b.data);
 }
 
