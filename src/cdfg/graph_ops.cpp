@@ -1,9 +1,9 @@
 #include "cdfg/graph_ops.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -22,8 +22,8 @@ std::vector<StructClonePair> structClonePairs;
 
 // Control nodes copied during one copySubtree call, for the jump remapping.
 struct CopyMap {
+    // (old id, new id) in the order copied.
     std::vector<std::pair<NodeId, NodeId>> pairs;
-    std::unordered_map<NodeId, NodeId> firstCopyOf;  // old id -> new id of its first pair
     // Nodes the copy may still make (see copySubtree).
     std::size_t nodesLeft = 0;
     // Attribute values gathered by the copies under way, innermost last.
@@ -61,6 +61,38 @@ std::size_t stepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }
 
 NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map);
 
+// isSharedReference for the kinds and identifiers the vocabulary uses, looked
+// up in a table instead of two switches: the copy asks for every link.
+class SharedReferenceTable {
+public:
+    static constexpr std::uint32_t kKinds = 512;
+    static constexpr std::uint32_t kAttrs = 64;
+    SharedReferenceTable() {
+        for (std::uint32_t kind = 0; kind < kKinds; ++kind)
+            for (std::uint32_t attr = 0; attr < kAttrs; ++attr)
+                if (isSharedReference(kind, attr)) bits_[kind] |= std::uint64_t{1} << attr;
+    }
+    bool has(std::uint32_t kind, std::uint32_t attr) const {
+        if (kind < kKinds && attr < kAttrs) return (bits_[kind] >> attr) & 1;
+        return isSharedReference(kind, attr);
+    }
+
+private:
+    std::uint64_t bits_[kKinds] = {};
+};
+
+const SharedReferenceTable& sharedReferences() {
+    static const SharedReferenceTable table;
+    return table;
+}
+
+// Links a copy made by this copy behind the one before it. Both are new
+// nodes, past the records read from a file, so no record is dropped.
+void linkCopies(CdfgGraph& g, NodeId before, NodeId after) {
+    if (CdfgNode* b = lookupNode(g, before)) b->next = after;
+    if (CdfgNode* a = lookupNode(g, after)) a->prev = before;
+}
+
 // Copies the attributes of `from` to `to`, a node just made (it has none),
 // copying owned chains on the way. The values are gathered first and stored
 // as one run at the end: copying a chain adds nodes and attributes in
@@ -86,14 +118,14 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
         }
         NodeId target = static_cast<NodeId>(a.bits);
         if (target == 0) continue;
-        if (isSharedReference(fromKind, a.id)) {
+        if (sharedReferences().has(fromKind, a.id)) {
             values.push_back(a);
             continue;
         }
         NodeId copy = copyChain(g, target, map);
         values.push_back({a.id, ATTR_NODE, copy});
         if (!isAssignEdge(getKind(g, target)) && fromKind != DFG_MANAGE_OPERATION)
-            setPrevId(g, copy, to);
+            if (CdfgNode* made = lookupNode(g, copy)) made->prev = to;  // a node of this copy: no record to drop
     }
     CdfgNode* target = lookupNode(g, to);
     markEdited(g, *target);
@@ -108,16 +140,21 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
     NodeId previousCopy = 0;
     NodeId previous = 0;
     std::size_t steps = 0;
-    for (NodeId n = first; n != 0 && steps < stepLimit(g) && map.nodesLeft > 0;
-         n = getNextId(g, n), ++steps) {
-        std::uint32_t kind = getKind(g, n);
+    NodeId following = 0;
+    for (NodeId n = first; n != 0 && steps < stepLimit(g) && map.nodesLeft > 0; n = following, ++steps) {
+        // The original's links, read before copying adds nodes (and may move
+        // the node list); copying never changes them.
+        const CdfgNode* original = lookupNode(g, n);
+        const std::uint32_t kind = original ? original->kind : 0;
+        const NodeId side = original ? original->prev : 0;
+        const NodeId jump = original ? original->jump : 0;
+        following = original ? original->next : 0;
         --map.nodesLeft;
         NodeId c = newNode(g, kind, n);
         copyAttributes(g, n, c, map);
 
         // The target side of an assignment hangs before the edge along PrevId.
         bool sideChain = false;
-        NodeId side = getPrevId(g, n);
         if (isAssignEdge(kind) && side != 0 && side != previous) {
             NodeId firstSide = 0;
             NodeId lastSide = 0;
@@ -146,14 +183,14 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
         } else if (sideChain) {
             setNextId(g, previousCopy, c);
         } else {
-            appendToChain(g, previousCopy, c);
+            // The copy before is the last of the chain copied so far.
+            linkCopies(g, previousCopy, c);
         }
 
         if (isControlKind(kind)) {
             map.pairs.emplace_back(n, c);
-            map.firstCopyOf.emplace(n, c);
         } else if (kind == DFG_FUNC_CALL) {
-            setJumpId(g, c, getJumpId(g, n));
+            if (CdfgNode* call = lookupNode(g, c)) call->jump = jump;
         } else if (structCloneMode && (kind == CFG_STRUCT || kind == CFG_DECLARE)) {
             structClonePairs.push_back({n, c});
             setMark(g, n, structClonePairs.size());
@@ -273,11 +310,16 @@ NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes) {
     CopyMap map;
     map.nodesLeft = maxNodes ? maxNodes : g.nodes.size() + 1;
     NodeId result = copyChain(g, first, map);
+    // Jumps between copied control nodes lead to the first copy of their
+    // target: the pairs by old id, the first copied first among equals.
+    std::vector<std::pair<NodeId, NodeId>> byOld = map.pairs;
+    std::stable_sort(byOld.begin(), byOld.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [oldNode, newNodeId] : map.pairs) {
         NodeId jump = getJumpId(g, oldNode);
         if (jump == 0) continue;
-        auto found = map.firstCopyOf.find(jump);
-        if (found != map.firstCopyOf.end() && found->second != 0)
+        auto found = std::lower_bound(byOld.begin(), byOld.end(), jump,
+                                      [](const auto& pair, NodeId id) { return pair.first < id; });
+        if (found != byOld.end() && found->first == jump && found->second != 0)
             setJumpId(g, newNodeId, found->second);
     }
     return result;
