@@ -33,4 +33,40 @@ TEST(Validate, NestingIsBoundedChainsAndReferencesAreNot) {
     EXPECT_EQ(validateGraph(*g, reason), 0) << reason;
 }
 
+// Ids far from their place in the list (as a file may hold them) are found
+// through the id pages: a loop among them is refused as in list order.
+TEST(Validate, LoopsAmongIdsOutOfOrderAreFound) {
+    const struct {
+        const char* name;
+        bool sound;
+        void (*link)(CdfgGraph& g);
+    } cases[] = {
+        {"chain", true, [](CdfgGraph& g) { setNextId(g, 700, 500); }},
+        {"owned cycle", false,
+         [](CdfgGraph& g) {
+             setAttrNode(g, 700, DfgOpe_LEFT, 500);
+             setAttrNode(g, 500, DfgOpe_LEFT, 900);
+             setAttrNode(g, 900, DfgOpe_LEFT, 700);
+         }},
+        {"NextId loop", false,
+         [](CdfgGraph& g) {
+             setNextId(g, 900, 500);
+             setNextId(g, 500, 900);
+         }},
+        {"PrevId loop", false,
+         [](CdfgGraph& g) {
+             setPrevId(g, 700, 900);
+             setPrevId(g, 900, 700);
+         }},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<CdfgGraph> g = newGraph();
+        for (NodeId id : {900u, 700u, 500u}) setKind(*g, createNodeWithId(*g, id), DFG_OPERATION);
+        ASSERT_FALSE(g->denseIds);
+        c.link(*g);
+        std::string reason;
+        EXPECT_EQ(validateGraph(*g, reason), c.sound ? 0 : -1) << c.name;
+    }
+}
+
 }  // namespace
