@@ -61,31 +61,6 @@ std::size_t stepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }
 
 NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map);
 
-// isSharedReference for the kinds and identifiers the vocabulary uses, looked
-// up in a table instead of two switches: the copy asks for every link.
-class SharedReferenceTable {
-public:
-    static constexpr std::uint32_t kKinds = 512;
-    static constexpr std::uint32_t kAttrs = 64;
-    SharedReferenceTable() {
-        for (std::uint32_t kind = 0; kind < kKinds; ++kind)
-            for (std::uint32_t attr = 0; attr < kAttrs; ++attr)
-                if (isSharedReference(kind, attr)) bits_[kind] |= std::uint64_t{1} << attr;
-    }
-    bool has(std::uint32_t kind, std::uint32_t attr) const {
-        if (kind < kKinds && attr < kAttrs) return (bits_[kind] >> attr) & 1;
-        return isSharedReference(kind, attr);
-    }
-
-private:
-    std::uint64_t bits_[kKinds] = {};
-};
-
-const SharedReferenceTable& sharedReferences() {
-    static const SharedReferenceTable table;
-    return table;
-}
-
 // Links a copy made by this copy behind the one before it. Both are new
 // nodes, past the records read from a file, so no record is dropped.
 void linkCopies(CdfgGraph& g, NodeId before, NodeId after) {
@@ -118,7 +93,7 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
         }
         NodeId target = static_cast<NodeId>(a.bits);
         if (target == 0) continue;
-        if (sharedReferences().has(fromKind, a.id)) {
+        if (KindAttrTable<isSharedReference>::get()(fromKind, a.id)) {
             values.push_back(a);
             continue;
         }

@@ -46,6 +46,33 @@ void releaseStructClones(CdfgGraph& g);
 // than copied with it.
 bool isSharedReference(std::uint32_t kind, std::uint32_t attr);
 
+// A rule over (node kind, attribute identifier) answered from a bit table for
+// the kinds and identifiers the vocabulary uses, and by the rule itself for
+// any other: the walks that copy or validate ask it for every link.
+//     KindAttrTable<isSharedReference>::get()(kind, attr)
+template <bool (*Rule)(std::uint32_t kind, std::uint32_t attr)>
+class KindAttrTable {
+public:
+    static const KindAttrTable& get() {
+        static const KindAttrTable table;
+        return table;
+    }
+    bool operator()(std::uint32_t kind, std::uint32_t attr) const {
+        if (kind < kKinds && attr < kAttrs) return (bits_[kind] >> attr) & 1;
+        return Rule(kind, attr);
+    }
+
+private:
+    static constexpr std::uint32_t kKinds = 512;
+    static constexpr std::uint32_t kAttrs = 64;
+    KindAttrTable() {
+        for (std::uint32_t kind = 0; kind < kKinds; ++kind)
+            for (std::uint32_t attr = 0; attr < kAttrs; ++attr)
+                if (Rule(kind, attr)) bits_[kind] |= std::uint64_t{1} << attr;
+    }
+    std::uint64_t bits_[kKinds] = {};
+};
+
 // getAttrInt on a node record already looked up.
 TAVIK_ALWAYS_INLINE std::uint32_t attrInt(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
     const CdfgAttr* a = cdfg_detail::findAttr(g, node, attr);

@@ -52,33 +52,14 @@ int findLinkLoop(const CdfgGraph& g, bool forward, std::string& reason) {
     return -1;
 }
 
-// Which attributes own their node, for the kinds and identifiers the
-// vocabulary uses, looked up in a table instead of two switches.
-class OwningTable {
-public:
-    static constexpr std::uint32_t kKinds = 512;
-    static constexpr std::uint32_t kAttrs = 64;
-    OwningTable() {
-        for (std::uint32_t kind = 0; kind < kKinds; ++kind)
-            for (std::uint32_t attr = 0; attr < kAttrs; ++attr)
-                if (computed(kind, attr)) bits_[kind] |= std::uint64_t{1} << attr;
-    }
-    bool owns(std::uint32_t kind, std::uint32_t attr) const {
-        if (kind < kKinds && attr < kAttrs) return (bits_[kind] >> attr) & 1;
-        return computed(kind, attr);
-    }
-    static bool computed(std::uint32_t kind, std::uint32_t attr) {
-        return !isCrossReference(kind, attr) && !isSharedReference(kind, attr);
-    }
-
-private:
-    std::uint64_t bits_[kKinds] = {};
-};
-
-const OwningTable& owningTable() {
-    static const OwningTable table;
-    return table;
+// Which attributes own their node: neither cross nor shared references.
+bool owningRule(std::uint32_t kind, std::uint32_t attr) {
+    return !isCrossReference(kind, attr) && !isSharedReference(kind, attr);
 }
+
+using OwningTable = KindAttrTable<owningRule>;
+
+const OwningTable& owningTable() { return OwningTable::get(); }
 
 // One depth-first walk over NextId links and owning attributes, with the
 // deepest nesting below each node carried up as the walk returns. false at
@@ -125,7 +106,7 @@ bool ownershipIsSound(const CdfgGraph& g, std::string& reason) {
                 child = indexOf(g, n.next);
             } else {
                 const CdfgAttr& attr = g.attrs[n.attrBegin + edge - 1];
-                if (attr.valueKind == ATTR_NODE && owning.owns(n.kind, attr.id))
+                if (attr.valueKind == ATTR_NODE && owning(n.kind, attr.id))
                     child = indexOf(g, static_cast<NodeId>(attr.bits));
             }
             if (child == UINT32_MAX) continue;
@@ -186,7 +167,7 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
         if (std::uint32_t t = target(n.next); t != kNone) edges.push_back(t);
         const CdfgAttr* attr = g.attrs.data() + n.attrBegin;
         for (std::uint32_t a = 0; a < n.attrCnt; ++a)
-            if (attr[a].valueKind == ATTR_NODE && owning.owns(n.kind, attr[a].id))
+            if (attr[a].valueKind == ATTR_NODE && owning(n.kind, attr[a].id))
                 if (std::uint32_t t = target(static_cast<NodeId>(attr[a].bits)); t != kNone)
                     edges.push_back(t | kOwned);
         prev[i] = target(n.prev);
@@ -254,7 +235,7 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
 }  // namespace
 
 bool isOwningAttribute(std::uint32_t kind, std::uint32_t attr) {
-    return owningTable().owns(kind, attr);
+    return owningTable()(kind, attr);
 }
 
 int validateGraph(const CdfgGraph& g, std::string& reason) {
