@@ -130,12 +130,29 @@ TEST(Reader, RecordWithoutAttributesGoesStraightToThePosition) {
     EXPECT_EQ(g->lastId, 7u);
 }
 
+// A repeated identifier keeps the last value of its kind (a text never
+// replaces another kind), small identifiers and large ones alike, and the
+// record is then written as the graph holds it, not as it was read.
 TEST(Reader, RepeatedAttributeKeepsTheLastValue) {
-    Bytes b;
-    b.head(1, 5, 2).u32(4).u32(ATTR_INT).u32(1).u32(4).u32(ATTR_INT).u32(2).tail();
-    auto g = read(b.data);
-    EXPECT_EQ(getAttrCount(*g, 1), 1u);
-    EXPECT_EQ(getAttrInt(*g, 1, 4), 2u);
+    for (std::uint32_t id : {4u, 70u}) {
+        for (bool text : {false, true}) {
+            Bytes b;
+            b.head(1, 5, 4).u32(9).u32(ATTR_INT).u32(5).u32(id).u32(ATTR_INT).u32(1);
+            if (text)
+                b.u32(id).u32(ATTR_STRING).text("x");
+            else
+                b.u32(id).u32(ATTR_INT).u32(2);
+            b.u32(9).u32(ATTR_INT).u32(6).tail();
+            auto g = read(b.data);
+            SCOPED_TRACE(std::to_string(id) + (text ? " text" : " int"));
+            EXPECT_EQ(getAttrCount(*g, 1), 2u);
+            EXPECT_EQ(getAttrInt(*g, 1, id), text ? 1u : 2u);
+            EXPECT_EQ(getAttrInt(*g, 1, 9), 6u);
+            Bytes once;
+            once.head(1, 5, 2).u32(9).u32(ATTR_INT).u32(6).u32(id).u32(ATTR_INT).u32(text ? 1 : 2).tail();
+            EXPECT_EQ(write(*g), once.data);
+        }
+    }
 }
 
 // Damaged shapes must be read without touching memory outside the graph.
