@@ -196,8 +196,19 @@ int runSequence() {
     std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled != 1)
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
+    // With the checks and no constraint file to merge first, the prototype
+    // check comes next. Its walks are bounded on any graph and only mark
+    // nodes, so it runs now, beside validation, with its messages held until
+    // its turn comes: printed then, or dropped with the graph.
+    MessageHold prototypeMessages;
+    const bool prototypesEarly = s.checkEnabled == 1 && !mergeFirst;
+    if (prototypesEarly) {
+        prototypeMessages.start();
+        checkPrototypes(*graph);
+    }
     validation.join();  // a memory failure on its thread takes its path here
     if (validationStatus != 0) {
+        prototypeMessages.drop();
         if (infWork) infWork->join();
         writeBack.abandon();
         printMessage(MSG_FREE_FORM, "Error:Cdfg damaged: %s\n", damage.c_str());
@@ -220,7 +231,10 @@ int runSequence() {
 
     if (s.checkEnabled == 1) {
         progress("--- Checking of proto function ...\n");
-        checkPrototypes(*graph);
+        if (prototypesEarly)
+            prototypeMessages.release();
+        else
+            checkPrototypes(*graph);
         progress("--- Makeing of function tree ...\n");
         if (buildFunctionTree(*graph) != 0) return closeRun(-1);
         // What the INF file shows is settled now: the checks that follow only
@@ -374,6 +388,7 @@ void onMemoryFailure() {
         std::_Exit(1);
     }
     memoryFailing = true;
+    MessageHold::releaseAny();
     printMessage(451);
     // The input file was rewritten before the checks began.
     WriteBack::finishActive();

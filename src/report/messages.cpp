@@ -77,14 +77,31 @@ std::int32_t warnings = 0;
 bool altTextMode = false;
 std::string* captureTarget = nullptr;
 MemoryFailureHandler failureHandler = nullptr;
+MessageHold* activeHold = nullptr;
 
-void emit(const char* data, std::size_t size) {
+// Past any hold: to the test's capture or to standard output.
+void emitOut(const char* data, std::size_t size) {
     if (size == 0) return;
     if (captureTarget) {
         captureTarget->append(data, size);
     } else {
         std::fwrite(data, 1, size, stdout);
     }
+}
+
+}  // namespace
+
+void emitHeld(const char* data, std::size_t size) { activeHold->text_.append(data, size); }
+
+namespace {
+
+void emit(const char* data, std::size_t size) {
+    if (size == 0) return;
+    if (activeHold) {
+        emitHeld(data, size);
+        return;
+    }
+    emitOut(data, size);
 }
 
 // Formats into a stack buffer; only an unusually long line goes to the heap,
@@ -272,3 +289,33 @@ std::size_t convertEucToSjis(char* out, const char* in) {
 void setAltTextMode(int on) { altTextMode = on != 0; }
 
 void setMessageCapture(std::string* capture) { captureTarget = capture; }
+
+void MessageHold::start() {
+    if (activeHold) return;
+    text_.clear();
+    errors_ = errors;
+    warnings_ = warnings;
+    on_ = true;
+    activeHold = this;
+}
+
+void MessageHold::release() {
+    if (!on_) return;
+    on_ = false;
+    activeHold = nullptr;
+    emitOut(text_.data(), text_.size());
+    text_.clear();
+}
+
+void MessageHold::releaseAny() {
+    if (activeHold) activeHold->release();
+}
+
+void MessageHold::drop() {
+    if (!on_) return;
+    on_ = false;
+    activeHold = nullptr;
+    errors = errors_;
+    warnings = warnings_;
+    text_.clear();
+}

@@ -52,5 +52,31 @@ void setAltTextMode(int on);
 // instead of going to standard output.
 void setMessageCapture(std::string* capture);
 
+// Messages held back from work done before the run knows whether its results
+// stand: while the hold is on, printed text is kept in it (the counters count
+// as usual) until release() prints it or drop() forgets it and puts the
+// counters back as they were. One hold at a time; the destructor releases.
+class MessageHold {
+public:
+    MessageHold() = default;
+    ~MessageHold() { release(); }
+    MessageHold(const MessageHold&) = delete;
+    MessageHold& operator=(const MessageHold&) = delete;
+
+    void start();
+    void release();
+    void drop();
+    bool on() const { return on_; }
+    // Releases the hold that is on, if any: before a message that ends the run.
+    static void releaseAny();
+
+private:
+    friend void emitHeld(const char* data, std::size_t size);
+    std::string text_;
+    std::int32_t errors_ = 0;
+    std::int32_t warnings_ = 0;
+    bool on_ = false;
+};
+
 // The text for a "%s" argument that may be missing.
 inline const char* orEmpty(const char* text) { return text ? text : ""; }
