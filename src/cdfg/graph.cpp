@@ -105,37 +105,8 @@ bool isCrossReference(std::uint32_t kind, std::uint32_t attr) {
     }
 }
 
-TextStore::~TextStore() { release(); }
-
-TextStore::TextStore(TextStore&& other) noexcept
-    : refs_(std::move(other.refs_)), blocks_(std::move(other.blocks_)), free_(other.free_), left_(other.left_) {
-    other.blocks_.clear();
-    other.refs_.clear();
-    other.free_ = nullptr;
-    other.left_ = 0;
-}
-
-TextStore& TextStore::operator=(TextStore&& other) noexcept {
-    if (this != &other) {
-        release();
-        refs_ = std::move(other.refs_);
-        blocks_ = std::move(other.blocks_);
-        free_ = other.free_;
-        left_ = other.left_;
-        other.blocks_.clear();
-        other.refs_.clear();
-        other.free_ = nullptr;
-        other.left_ = 0;
-    }
-    return *this;
-}
-
-void TextStore::release() noexcept {
+TextStore::~TextStore() {
     for (const Block& b : blocks_) HugePageAllocator<char>().deallocate(b.data, b.size);
-    blocks_.clear();
-    refs_.clear();
-    free_ = nullptr;
-    left_ = 0;
 }
 
 // Room for the bytes in the current block, or in a new one. Blocks grow from

@@ -74,8 +74,6 @@ class TextStore {
 public:
     TextStore() = default;
     ~TextStore();
-    TextStore(TextStore&& other) noexcept;
-    TextStore& operator=(TextStore&& other) noexcept;
     TextStore(const TextStore&) = delete;
     TextStore& operator=(const TextStore&) = delete;
 
@@ -100,7 +98,6 @@ private:
         std::size_t size;
     };
     char* room(std::size_t bytes);
-    void release() noexcept;
 
     std::vector<Ref, HugePageAllocator<Ref>> refs_;
     std::vector<Block> blocks_;

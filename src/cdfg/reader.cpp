@@ -40,12 +40,7 @@ public:
         std::vector<char> buffer(std::min<std::size_t>(size, std::size_t{1} << 20));
         while (size > 0) {
             std::size_t chunk = std::min(size, buffer.size());
-            if (!readAt(offset, buffer.data(), chunk)) return false;
-            for (std::size_t done = 0; done < chunk;) {
-                ssize_t wrote = ::write(fd, buffer.data() + done, chunk - done);
-                if (wrote <= 0) return false;
-                done += static_cast<std::size_t>(wrote);
-            }
+            if (!readAt(offset, buffer.data(), chunk) || writeAll(fd, buffer.data(), chunk) != chunk) return false;
             offset += chunk;
             size -= chunk;
         }
@@ -82,12 +77,7 @@ public:
 
     bool writeTo(std::uint64_t offset, std::size_t size, int fd) const override {
         if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
-        for (std::size_t done = 0; done < size;) {
-            ssize_t wrote = ::write(fd, bytes_.data() + offset + done, size - done);
-            if (wrote <= 0) return false;
-            done += static_cast<std::size_t>(wrote);
-        }
-        return true;
+        return writeAll(fd, bytes_.data() + offset, size) == size;
     }
 
 private:

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/files.h"
 #include "util/large_stack.h"
 
 namespace {
@@ -260,16 +261,6 @@ private:
     std::unique_ptr<TemporaryFile> pending_;
 };
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t wrote = ::write(fd, data, size);
-        if (wrote <= 0) return false;
-        data += wrote;
-        size -= static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
 }  // namespace
 
 int writeCdfg(const CdfgGraph* g, const char* path) {
@@ -343,7 +334,7 @@ struct CdfgBackgroundWrite::State {
         bool good = true;
         for (const Piece& piece : pieces) {
             if (!good) break;
-            good = piece.encoded ? writeAll(fd, encoded.data() + piece.offset, piece.size)
+            good = piece.encoded ? writeAll(fd, encoded.data() + piece.offset, piece.size) == piece.size
                                  : source->writeTo(piece.offset, piece.size, fd);
         }
         ok = good;

@@ -1,6 +1,5 @@
 #include "inf/inf_writer.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,6 +16,7 @@
 #include "cdfg/chain.h"
 #include "directive/directive_parser.h"
 #include "report/messages.h"
+#include "util/files.h"
 
 // The INF file lists the module functions and every function reachable from
 // them with the directives on the function and on its declarations. The
@@ -385,18 +385,10 @@ int writePreparedInf(PreparedInf& inf, const char* path) {
         printMessage(453, orEmpty(path));
         return -1;
     }
-    const char* data = inf.text.data();
-    std::size_t left = inf.text.size();
-    while (left > 0) {
-        ssize_t wrote = ::write(fd, data, left);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) break;
-        data += wrote;
-        left -= static_cast<std::size_t>(wrote);
-    }
+    const std::size_t written = writeAll(fd, inf.text.data(), inf.text.size());
     struct stat st;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        const off_t size = static_cast<off_t>(inf.text.size() - left);
+        const off_t size = static_cast<off_t>(written);
         // A failure here is ignored as a short write is.
         if (st.st_size > size) static_cast<void>(::ftruncate(fd, size) == 0);
     }

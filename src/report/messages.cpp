@@ -78,6 +78,7 @@ bool altTextMode = false;
 std::string* captureTarget = nullptr;
 MemoryFailureHandler failureHandler = nullptr;
 MessageHold* activeHold = nullptr;
+std::string* heldText = nullptr;  // the text of activeHold
 
 // Past any hold: to the test's capture or to standard output.
 void emitOut(const char* data, std::size_t size) {
@@ -89,19 +90,12 @@ void emitOut(const char* data, std::size_t size) {
     }
 }
 
-}  // namespace
-
-void emitHeld(const char* data, std::size_t size) { activeHold->text_.append(data, size); }
-
-namespace {
-
 void emit(const char* data, std::size_t size) {
     if (size == 0) return;
-    if (activeHold) {
-        emitHeld(data, size);
-        return;
-    }
-    emitOut(data, size);
+    if (heldText)
+        heldText->append(data, size);
+    else
+        emitOut(data, size);
 }
 
 // Formats into a stack buffer; only an unusually long line goes to the heap,
@@ -297,12 +291,14 @@ void MessageHold::start() {
     warnings_ = warnings;
     on_ = true;
     activeHold = this;
+    heldText = &text_;
 }
 
 void MessageHold::release() {
     if (!on_) return;
     on_ = false;
     activeHold = nullptr;
+    heldText = nullptr;
     emitOut(text_.data(), text_.size());
     text_.clear();
 }
@@ -315,6 +311,7 @@ void MessageHold::drop() {
     if (!on_) return;
     on_ = false;
     activeHold = nullptr;
+    heldText = nullptr;
     errors = errors_;
     warnings = warnings_;
     text_.clear();

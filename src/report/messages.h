@@ -71,7 +71,6 @@ public:
     static void releaseAny();
 
 private:
-    friend void emitHeld(const char* data, std::size_t size);
     std::string text_;
     std::int32_t errors_ = 0;
     std::int32_t warnings_ = 0;

@@ -1,6 +1,9 @@
 #include "util/files.h"
 
+#include <cerrno>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 bool sameFile(const char* first, const char* second) {
     if (!first || !second) return false;
@@ -26,4 +29,16 @@ bool regularFileSize(std::FILE* file, std::size_t& size) {
     if (!file || ::fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
     size = static_cast<std::size_t>(st.st_size);
     return true;
+}
+
+std::size_t writeAll(int fd, const void* data, std::size_t size) {
+    const char* from = static_cast<const char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t wrote = ::write(fd, from + done, size - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) break;
+        done += static_cast<std::size_t>(wrote);
+    }
+    return done;
 }

@@ -19,3 +19,7 @@ std::FILE* openForReading(const char* path, const char* mode);
 // The size of an opened regular file. False for a pipe, a device or anything
 // else whose reported size does not say how much can be read.
 bool regularFileSize(std::FILE* file, std::size_t& size);
+
+// Writes the bytes at the descriptor's position, again after a short write
+// or an interruption; how many went out, all of them unless a write failed.
+std::size_t writeAll(int fd, const void* data, std::size_t size);
