@@ -42,7 +42,7 @@ CdfgAttr& appendAttr(CdfgGraph& g, CdfgNode& node) {
         for (std::uint32_t i = 0; i < node.attrCnt; ++i) g.attrs.push_back(g.attrs[node.attrBegin + i]);
         node.attrBegin = begin;
     }
-    g.attrs.emplace_back();
+    g.attrs.push_back(CdfgAttr{});
     ++node.attrCnt;
     return g.attrs.back();
 }
@@ -131,6 +131,16 @@ char* TextStore::room(std::size_t bytes) {
     return data;
 }
 
+void TextStore::takeFrom(TextStore& other) {
+    blocks_.reserve(blocks_.size() + other.blocks_.size());
+    refs_.insert(refs_.end(), other.refs_.begin(), other.refs_.end());
+    blocks_.insert(blocks_.end(), other.blocks_.begin(), other.blocks_.end());
+    other.refs_.clear();
+    other.blocks_.clear();
+    other.free_ = nullptr;
+    other.left_ = 0;
+}
+
 std::uint64_t TextStore::add(std::string_view text) {
     char* at = room(text.size() + 1);
     if (!text.empty()) std::memcpy(at, text.data(), text.size());
@@ -153,7 +163,7 @@ NodeId createNodeWithId(CdfgGraph& g, NodeId id) {
     node.id = id;
     node.attrBegin = static_cast<std::uint32_t>(g.attrs.size());
     g.nodes.push_back(node);
-    g.places.emplace_back();
+    g.places.push_back(CdfgPlace{});
     if (!g.denseIds) registerId(g, id, static_cast<std::uint32_t>(g.nodes.size()));
     g.lastId = id;
     return id;

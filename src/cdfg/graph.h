@@ -87,6 +87,9 @@ public:
     std::size_t size() const { return refs_.size(); }
     // Room for that many texts without moving the list of them.
     void reserve(std::size_t count) { refs_.reserve(count); }
+    // Takes over the texts of the other store, numbered after this one's;
+    // the other is left empty.
+    void takeFrom(TextStore& other);
 
 private:
     struct Ref {
@@ -107,13 +110,13 @@ private:
 
 struct CdfgGraph {
     // The node list in creation order; deleted nodes stay with id 0.
-    std::vector<CdfgNode, HugePageAllocator<CdfgNode>> nodes;
+    std::vector<CdfgNode, GraphArrayAllocator<CdfgNode>> nodes;
     // The source position of each node, at the node's list position.
-    std::vector<CdfgPlace, HugePageAllocator<CdfgPlace>> places;
+    std::vector<CdfgPlace, GraphArrayAllocator<CdfgPlace>> places;
     // Attribute storage shared by all nodes: each node's attributes are one
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
-    std::vector<CdfgAttr, HugePageAllocator<CdfgAttr>> attrs;
+    std::vector<CdfgAttr, GraphArrayAllocator<CdfgAttr>> attrs;
     // Texts of string attributes. A text is never changed once stored, so
     // attributes may share one.
     TextStore texts;
@@ -130,7 +133,7 @@ struct CdfgGraph {
     // Read graphs only: the file's bytes and, at each node's list position,
     // the span of its unchanged record (positions past the end: none).
     std::unique_ptr<SourceBytes> source;
-    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> sourceSpans;
+    std::vector<std::uint64_t, GraphArrayAllocator<std::uint64_t>> sourceSpans;
 };
 
 inline constexpr std::uint32_t kIdPageBits = 16;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -48,4 +49,30 @@ struct HugePageAllocator {
 
     template <typename U>
     bool operator==(const HugePageAllocator<U>&) const noexcept { return true; }
+};
+
+// The allocator of the graph's node, position, attribute and span arrays: an
+// element made without a value keeps the bytes it has. The reader's second
+// thread fills storage past an array's end, and growing the array over those
+// elements then keeps them instead of clearing them; code that wants a
+// cleared element passes one (push_back(T{})).
+template <typename T>
+struct GraphArrayAllocator : HugePageAllocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = GraphArrayAllocator<U>;
+    };
+    GraphArrayAllocator() noexcept = default;
+    template <typename U>
+    GraphArrayAllocator(const GraphArrayAllocator<U>&) noexcept {}
+
+    template <typename U>
+    void construct(U*) noexcept {}
+    template <typename U, typename First, typename... Rest>
+    void construct(U* p, First&& first, Rest&&... rest) {
+        ::new (static_cast<void*>(p)) U(std::forward<First>(first), std::forward<Rest>(rest)...);
+    }
+
+    template <typename U>
+    bool operator==(const GraphArrayAllocator<U>&) const noexcept { return true; }
 };

@@ -1,15 +1,20 @@
 #include "cdfg/reader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <new>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include "util/files.h"
+#include "util/large_stack.h"
 
 namespace {
 
@@ -89,7 +94,8 @@ private:
 // every later read fails too.
 class ByteSource {
 public:
-    ByteSource(const unsigned char* data, std::size_t size) : data_(data), end_(size) {}
+    ByteSource(const unsigned char* data, std::size_t size, std::size_t start = 0)
+        : data_(data), pos_(std::min(start, size)), end_(size) {}
 
     // Bytes consumed so far.
     std::uint64_t offset() const { return pos_; }
@@ -129,6 +135,9 @@ public:
 
     // A text field: 16-bit length, then the bytes. The view lies in the
     // source's bytes.
+    // Goes back to an offset already consumed.
+    void rewind(std::uint64_t offset) { pos_ = static_cast<std::size_t>(offset); }
+
     bool readText(std::string_view& text) {
         if (end_ - pos_ < 2) return fail();
         std::size_t length = (std::size_t{data_[pos_]} << 8) | data_[pos_ + 1];
@@ -147,65 +156,69 @@ private:
     }
 
     const unsigned char* data_;
-    std::size_t pos_ = 0;
+    std::size_t pos_;
     std::size_t end_;
 };
 
 // A regular file mapped for reading. Pages already parsed are given back as
 // the reading goes on, so the mapping adds a window, not the whole file, to
-// the process's memory.
+// the process's memory. Two readers may work on it, each giving back windows
+// of its own range only.
 class FileMapping {
 public:
+    static constexpr std::size_t kWindow = std::size_t{32} << 20;  // a multiple of any page size
+
+    // What one reader has given back: [from, released) of its range [from, limit).
+    struct Range {
+        std::size_t released;
+        std::size_t limit;
+    };
+
     FileMapping(int fd, std::size_t size) : size_(size) {
+        first_ = {0, size};
+        second_ = {size, size};
         if (size == 0) return;
         void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) return;
         base_ = static_cast<unsigned char*>(p);
     }
     ~FileMapping() {
-        if (base_ && released_ < size_) ::munmap(base_ + released_, size_ - released_);
+        for (const Range& r : {first_, second_})
+            if (base_ && r.released < r.limit) ::munmap(base_ + r.released, r.limit - r.released);
     }
     FileMapping(const FileMapping&) = delete;
     FileMapping& operator=(const FileMapping&) = delete;
 
     const unsigned char* data() const { return base_; }
+    std::size_t size() const { return size_; }
     bool mapped() const { return base_ != nullptr || size_ == 0; }
 
-    // Gives back the whole pages below offset once a window's worth has
-    // been read past.
-    void releaseBelow(std::uint64_t offset) {
-        if (!base_ || offset < released_ + kWindow) return;
-        const std::size_t upTo = static_cast<std::size_t>(offset) / kWindow * kWindow;
-        ::munmap(base_ + released_, upTo - released_);
-        released_ = upTo;
+    // Splits the file into two ranges at the window boundary at or after
+    // offset; the second reader gives back windows from there on.
+    void splitAt(std::size_t offset) {
+        const std::size_t at = std::min(size_, (offset + kWindow - 1) / kWindow * kWindow);
+        first_.limit = at;
+        second_ = {at, size_};
+    }
+    Range& first() { return first_; }
+    Range& second() { return second_; }
+
+    // Gives back the whole windows of the range below offset once a window's
+    // worth has been read past.
+    void releaseBelow(Range& r, std::uint64_t offset) {
+        if (!base_ || offset < r.released + kWindow) return;
+        const std::size_t upTo = std::min(static_cast<std::size_t>(offset) / kWindow * kWindow, r.limit);
+        if (upTo <= r.released) return;
+        ::munmap(base_ + r.released, upTo - r.released);
+        r.released = upTo;
     }
 
 private:
-    static constexpr std::size_t kWindow = std::size_t{32} << 20;  // a multiple of any page size
     unsigned char* base_ = nullptr;
     std::size_t size_;
-    std::size_t released_ = 0;
+    Range first_;
+    Range second_;
 };
-
-// Adds an attribute to the node just read. Its attributes are the last run
-// of the storage, so this appends; an identifier listed twice in a record
-// keeps the last value, as the setters do. False when the record does not
-// read back as it was written (a repeated identifier).
-bool addReadAttr(CdfgGraph& g, CdfgNode& node, std::uint32_t attr, std::uint32_t valueKind,
-                 std::uint64_t bits) {
-    CdfgAttr* first = g.attrs.data() + node.attrBegin;
-    for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
-        if (first[i].id != attr) continue;
-        // A text never replaces a value of another kind.
-        if (valueKind == ATTR_STRING && first[i].valueKind != ATTR_STRING) return false;
-        first[i].valueKind = valueKind;
-        first[i].bits = bits;
-        return false;
-    }
-    g.attrs.push_back({attr, valueKind, bits});
-    ++node.attrCnt;
-    return true;
-}
 
 // The span of a record that the writer may copy as it is, 0 when it must be
 // encoded anew.
@@ -215,12 +228,190 @@ std::uint64_t spanOf(std::uint64_t begin, std::uint64_t end, bool exact) {
     return (begin << kSpanLengthBits) | length;
 }
 
-template <typename AfterRecord>
-void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
-    std::uint32_t lastFileName = 0;
+// Where readRecords puts the records: the graph itself, appended to its
+// arrays (below a limit while a second reader fills what lies past it).
+class GraphSink {
+public:
+    explicit GraphSink(CdfgGraph& g, std::size_t nodeLimit = SIZE_MAX, std::size_t attrLimit = SIZE_MAX)
+        : g_(g), nodeLimit_(nodeLimit), attrLimit_(attrLimit) {}
+
+    // Room for one more node with at most that many attributes.
+    bool room(std::uint32_t attrs) const {
+        return g_.nodes.size() < nodeLimit_ && attrLimit_ - g_.attrs.size() >= attrs;
+    }
+    // The node for the record with this id, nullptr when none can be made.
+    CdfgNode* node(NodeId id) {
+        if (createNodeWithId(g_, id) == 0) return nullptr;
+        g_.sourceSpans.push_back(0);
+        return &g_.nodes.back();
+    }
+    CdfgAttr* attrs() { return g_.attrs.data(); }
+    void addAttr(CdfgNode& node, const CdfgAttr& a) {
+        g_.attrs.push_back(a);
+        ++node.attrCnt;
+    }
+    void repeatedAttr() {}
+    std::uint64_t text(std::string_view t) { return g_.texts.add(t); }
+    std::uint32_t fileName(std::string_view name) {
+        // Consecutive records nearly always name the same file.
+        if (last_ == 0 || g_.fileNames[last_ - 1] != name) last_ = fileNameIndex(g_, name);
+        return last_;
+    }
+    void finish(const CdfgPlace& place, std::uint64_t span) {
+        g_.places.back() = place;
+        g_.sourceSpans.back() = span;
+    }
+
+private:
+    CdfgGraph& g_;
+    std::size_t nodeLimit_;
+    std::size_t attrLimit_;
+    std::uint32_t last_ = 0;
+};
+
+// The second half of a file, read on another thread straight into the
+// graph's storage past what the first half can fill: its nodes from the list
+// index its first id gives (the ids of a front end's file are the list
+// positions), its attributes from a bound on those of the first half. Its
+// texts and file names are its own until merged. Anything that the first
+// reader would have read differently (ids out of sequence, a repeated
+// identifier) breaks it off, and the first reader reads the rest itself.
+class alignas(64) PartSink {
+public:
+    // The arrays' storage is taken now: the first reader's appending changes
+    // their sizes, and a second core reading those would slow both down.
+    PartSink(CdfgGraph& g, NodeId firstId, std::size_t attrBase, std::size_t textRoom)
+        : nodes_(g.nodes.data()),
+          places_(g.places.data()),
+          spans_(g.sourceSpans.data()),
+          attrs_(g.attrs.data()),
+          nodeRoom_(std::min({g.nodes.capacity(), g.places.capacity(), g.sourceSpans.capacity()})),
+          attrRoom_(g.attrs.capacity()),
+          firstIndex_(firstId - 1u),
+          nextId_(firstId),
+          attrEnd_(attrBase) {
+        texts_.reserve(textRoom);
+    }
+
+    bool room(std::uint32_t attrs) const {
+        return !broken_ && firstIndex_ + count_ < nodeRoom_ && attrEnd_ <= attrRoom_ && attrRoom_ - attrEnd_ >= attrs;
+    }
+    CdfgNode* node(NodeId id) {
+        if (id != nextId_ || nextId_ == 0) {
+            broken_ = true;
+            return nullptr;
+        }
+        ++nextId_;
+        const std::size_t index = firstIndex_ + count_++;
+        CdfgNode* node = ::new (static_cast<void*>(nodes_ + index)) CdfgNode{};
+        node->id = id;
+        node->attrBegin = static_cast<std::uint32_t>(attrEnd_);
+        // A record cut short keeps no position and is encoded anew.
+        ::new (static_cast<void*>(places_ + index)) CdfgPlace{};
+        ::new (static_cast<void*>(spans_ + index)) std::uint64_t{0};
+        current_ = index;
+        return node;
+    }
+    CdfgAttr* attrs() { return attrs_; }
+    void addAttr(CdfgNode& node, const CdfgAttr& a) {
+        if (a.valueKind == ATTR_STRING && a.bits != 0) textAttrs_.push_back(attrEnd_);
+        ::new (static_cast<void*>(attrs_ + attrEnd_)) CdfgAttr(a);
+        ++attrEnd_;
+        ++node.attrCnt;
+    }
+    void repeatedAttr() { broken_ = true; }
+    std::uint64_t text(std::string_view t) { return texts_.add(t); }
+    std::uint32_t fileName(std::string_view name) {
+        if (last_ != 0 && names_[last_ - 1] == name) return last_;
+        auto found = nameIndex_.find(name);
+        if (found != nameIndex_.end()) return last_ = found->second;
+        names_.emplace_back(name);
+        last_ = static_cast<std::uint32_t>(names_.size());
+        nameIndex_.emplace(std::string_view(names_.back()), last_);
+        return last_;
+    }
+    void finish(const CdfgPlace& place, std::uint64_t span) {
+        places_[current_] = place;
+        spans_[current_] = span;
+    }
+
+    bool broken() const { return broken_; }
+    std::size_t firstIndex() const { return firstIndex_; }
+
+    // Takes the part into the graph, whose own records end right before it:
+    // the arrays grow over what the part wrote, its texts are numbered after
+    // the graph's, its file names become the graph's.
+    void mergeInto(CdfgGraph& g) {
+        const std::size_t end = firstIndex_ + count_;
+        g.nodes.resize(end);
+        g.places.resize(end);
+        g.sourceSpans.resize(end);
+        g.attrs.resize(attrEnd_);
+        const std::uint64_t textBase = g.texts.size();
+        g.texts.takeFrom(texts_);
+        for (std::size_t at : textAttrs_) g.attrs[at].bits += textBase;
+        std::vector<std::uint32_t> names;
+        names.reserve(names_.size());
+        bool same = true;
+        for (const std::string& name : names_) {
+            names.push_back(fileNameIndex(g, name));
+            same = same && names.back() == names.size();
+        }
+        if (!same)
+            for (std::size_t i = firstIndex_; i < end; ++i)
+                if (std::uint32_t& name = g.places[i].fileName; name != 0) name = names[name - 1];
+        if (count_ > 0) g.lastId = static_cast<NodeId>(nextId_ - 1u);
+    }
+
+private:
+    CdfgNode* nodes_;
+    CdfgPlace* places_;
+    std::uint64_t* spans_;
+    CdfgAttr* attrs_;
+    std::size_t nodeRoom_;
+    std::size_t attrRoom_;
+    std::size_t firstIndex_;
+    NodeId nextId_;
+    std::size_t count_ = 0;
+    std::size_t current_ = 0;
+    std::size_t attrEnd_;
+    bool broken_ = false;
+    TextStore texts_;
+    std::vector<std::size_t> textAttrs_;
+    std::deque<std::string> names_;
+    std::unordered_map<std::string_view, std::uint32_t> nameIndex_;
+    std::uint32_t last_ = 0;
+};
+
+// Adds an attribute to the node just read. Its attributes are the last run
+// of the storage, so this appends; an identifier listed twice in a record
+// keeps the last value, as the setters do. False when the record does not
+// read back as it was written (a repeated identifier).
+template <typename Sink>
+bool addReadAttr(Sink& sink, CdfgNode& node, std::uint32_t attr, std::uint32_t valueKind,
+                 std::uint64_t bits) {
+    CdfgAttr* first = sink.attrs() + node.attrBegin;
+    for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
+        if (first[i].id != attr) continue;
+        sink.repeatedAttr();
+        // A text never replaces a value of another kind.
+        if (valueKind == ATTR_STRING && first[i].valueKind != ATTR_STRING) return false;
+        first[i].valueKind = valueKind;
+        first[i].bits = bits;
+        return false;
+    }
+    sink.addAttr(node, {attr, valueKind, bits});
+    return true;
+}
+
+// Reads records into the sink until the bytes end (true) or, at the start of
+// a record, the sink has no room for it or next(offset) says stop (false; the
+// source is then at that record).
+template <typename Sink, typename Next>
+bool readRecords(ByteSource& in, Sink& sink, Next next) {
     for (;;) {
         const std::uint64_t recordBegin = in.offset();
-        afterRecord(recordBegin);
+        if (!next(recordBegin)) return false;
         std::uint32_t id, kind, prev, next, jump, count = 0;
         const unsigned char* header = in.take(24);
         if (header) {
@@ -232,17 +423,21 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
             count = ByteSource::word(header + 20);
         } else if (!in.readU32(id) || !in.readU32(kind) || !in.readU32(prev) || !in.readU32(next) ||
                    !in.readU32(jump)) {
-            return;
+            return true;
         }
-        const bool made = createNodeWithId(g, id) != 0;
+        // A record adds at most one attribute for each it counts.
+        if (!sink.room(header && static_cast<std::int32_t>(count) > 0 ? count : 0)) {
+            in.rewind(recordBegin);
+            return false;
+        }
         CdfgNode ignored;  // takes the fields of a record whose node cannot be made
-        CdfgNode* node = made ? &g.nodes.back() : &ignored;
-        if (made) g.sourceSpans.push_back(0);
+        CdfgNode* made = sink.node(id);
+        CdfgNode* node = made ? made : &ignored;
         node->kind = kind;
         node->prev = prev;
         node->next = next;
         node->jump = jump;
-        if (!header && !in.readU32(count)) return;
+        if (!header && !in.readU32(count)) return true;
         // Written back byte for byte only when every attribute is kept as read.
         bool exact = static_cast<std::int32_t>(count) >= 0;
         // Identifiers below 64 already met in this record: the common case
@@ -278,7 +473,7 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
                 case ATTR_STRING: {
                     std::string_view text;
                     if (!in.readText(text)) continue;
-                    if (made) bits = g.texts.add(text);
+                    if (made) bits = sink.text(text);
                     break;
                 }
                 default:  // no value bytes, no attribute
@@ -288,39 +483,28 @@ void readRecords(ByteSource& in, CdfgGraph& g, AfterRecord afterRecord) {
             if (!made) continue;
             if (attr < 64 && !(seen >> attr & 1)) {
                 seen |= std::uint64_t{1} << attr;
-                g.attrs.push_back({attr, valueKind, bits});
-                ++node->attrCnt;
-            } else if (!addReadAttr(g, *node, attr, valueKind, bits)) {
+                sink.addAttr(*node, {attr, valueKind, bits});
+            } else if (!addReadAttr(sink, *node, attr, valueKind, bits)) {
                 exact = false;
             }
         }
         std::string_view fileName;
-        if (!in.readText(fileName)) return;
-        std::uint32_t nameIndex = 0;
-        if (made && !fileName.empty()) {
-            // Consecutive records nearly always name the same file.
-            if (lastFileName == 0 || g.fileNames[lastFileName - 1] != fileName)
-                lastFileName = fileNameIndex(g, fileName);
-            nameIndex = lastFileName;
-        }
-        std::uint32_t line, column;
+        if (!in.readText(fileName)) return true;
+        CdfgPlace place;
+        if (made && !fileName.empty()) place.fileName = sink.fileName(fileName);
         if (const unsigned char* p = in.take(8)) {
-            line = ByteSource::word(p);
-            column = ByteSource::word(p + 4);
-        } else if (!in.readU32(line) || !in.readU32(column)) {
-            return;
+            place.line = ByteSource::word(p);
+            place.column = ByteSource::word(p + 4);
+        } else if (!in.readU32(place.line) || !in.readU32(place.column)) {
+            return true;
         }
-        if (!made) continue;
-        CdfgPlace& place = g.places.back();
-        place.fileName = nameIndex;
-        place.line = line;
-        place.column = column;
-        g.sourceSpans.back() = spanOf(recordBegin, in.offset(), exact && node->attrCnt == count);
+        if (made) sink.finish(place, spanOf(recordBegin, in.offset(), exact && node->attrCnt == count));
     }
 }
 
 // Room for every record the bytes can hold, so the node and attribute
 // storage never moves while reading; untouched reserved pages cost nothing.
+// (A record takes at least 34 bytes, an attribute at least 9, a text 10.)
 void reserveFor(CdfgGraph& g, std::size_t bytes) {
     g.nodes.reserve(bytes / 34 + 1);
     g.places.reserve(bytes / 34 + 1);
@@ -329,9 +513,110 @@ void reserveFor(CdfgGraph& g, std::size_t bytes) {
     g.texts.reserve(bytes / 10 + 1);
 }
 
+// Whether a run of records starts at offset: a few in a row that parse
+// cleanly with ids counting up by one. Its first id in firstId.
+bool recordsStartAt(const unsigned char* data, std::size_t size, std::size_t offset, NodeId& firstId) {
+    constexpr int kRecords = 8;
+    ByteSource in(data, size, offset);
+    for (int r = 0; r < kRecords; ++r) {
+        const unsigned char* header = in.take(24);
+        if (!header) return false;
+        const NodeId id = ByteSource::word(header);
+        if (r == 0) firstId = id;
+        if (id == 0 || id != firstId + static_cast<NodeId>(r)) return false;
+        const std::uint32_t count = ByteSource::word(header + 20);
+        if (count > 1024) return false;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const unsigned char* attr = in.take(8);
+            if (!attr) return false;
+            std::string_view text;
+            switch (ByteSource::word(attr + 4)) {
+                case ATTR_CHAR: if (!in.take(1)) return false; break;
+                case ATTR_INT:
+                case ATTR_NODE: if (!in.take(4)) return false; break;
+                case ATTR_LONGLONG:
+                case ATTR_FLOAT: if (!in.take(8)) return false; break;
+                case ATTR_STRING: if (!in.readText(text)) return false; break;
+                default: return false;
+            }
+        }
+        std::string_view fileName;
+        if (!in.readText(fileName) || !in.take(8)) return false;
+    }
+    return true;
+}
+
+// Where a second reader may start: the first run of records within a short
+// distance of the middle of the bytes. The first reader's arriving exactly
+// there is what proves it a record boundary; this only finds a likely one.
+bool findSplit(const unsigned char* data, std::size_t size, std::size_t& offset, NodeId& firstId) {
+    constexpr std::size_t kSearch = 256 << 10;
+    for (std::size_t at = size / 2; at < size && at < size / 2 + kSearch; ++at) {
+        if (recordsStartAt(data, size, at, firstId)) {
+            offset = at;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads mapped bytes, the second half on another thread when the bytes are
+// large enough to gain from it. The graph is the one a single reader makes.
+void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFrom) {
+    const std::size_t size = mapping.size();
+    reserveFor(g, size);
+    ByteSource in(mapping.data(), size);
+    std::size_t split = 0;
+    NodeId firstId = 0;
+    if (size < splitFrom || !findSplit(mapping.data(), size, split, firstId)) {
+        GraphSink sink(g);
+        readRecords(in, sink, [&](std::uint64_t offset) {
+            mapping.releaseBelow(mapping.first(), offset);
+            return true;
+        });
+        return;
+    }
+    mapping.splitAt(split);
+    // The first half's attributes, 9 bytes each at least, end before split / 9.
+    const std::size_t attrBase = split / 9 + 1;
+    auto partSink = std::make_unique<PartSink>(g, firstId, attrBase, (size - split) / 10 + 1);
+    PartSink& part = *partSink;
+    bool partEnded = false;
+    LargeStackThread second([&] {
+        ByteSource rest(mapping.data(), size, split);
+        partEnded = readRecords(rest, part, [&](std::uint64_t offset) {
+            mapping.releaseBelow(mapping.second(), offset);
+            return true;
+        });
+    });
+    GraphSink firstHalf(g, part.firstIndex(), attrBase);
+    const bool ended = readRecords(in, firstHalf, [&](std::uint64_t offset) {
+        if (offset >= split) return false;
+        mapping.releaseBelow(mapping.first(), offset);
+        return true;
+    });
+    second.join();
+    if (!ended && in.offset() == split && partEnded && !part.broken() && g.denseIds &&
+        g.nodes.size() == part.firstIndex()) {
+        part.mergeInto(g);
+        return;
+    }
+    // The halves do not join up: the rest is read again, from a mapping of
+    // its own, since the second reader has given back pages of this one.
+    if (ended) return;
+    FileMapping again(fd, size);
+    if (!again.mapped()) throw std::bad_alloc();
+    ByteSource rest(again.data(), size, static_cast<std::size_t>(in.offset()));
+    GraphSink sink(g);
+    readRecords(rest, sink, [&](std::uint64_t offset) {
+        again.releaseBelow(again.first(), offset);
+        return true;
+    });
+}
+
 }  // namespace
 
-std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
+std::unique_ptr<CdfgGraph> readCdfgFile(const char* path, std::size_t splitFrom) {
     if (!path) return nullptr;
     // Closed however the read ends (a memory failure of the in-process run
     // unwinds), or once the graph is freed when it keeps the file. A
@@ -346,9 +631,7 @@ std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     if (regular) {
         FileMapping mapping(::fileno(file.get()), fileSize);
         if (mapping.mapped()) {
-            reserveFor(*g, fileSize);
-            ByteSource in(mapping.data(), fileSize);
-            readRecords(in, *g, [&](std::uint64_t offset) { mapping.releaseBelow(offset); });
+            readMapped(*g, mapping, ::fileno(file.get()), splitFrom);
             // The records of unchanged nodes are copied from the file itself.
             g->source = std::make_unique<FileBytes>(std::move(file));
             return g;
@@ -362,7 +645,8 @@ std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     } while (got == bytes.size());
     if (regular) reserveFor(*g, got);
     ByteSource in(bytes.data(), got);
-    readRecords(in, *g, [](std::uint64_t) {});
+    GraphSink sink(*g);
+    readRecords(in, sink, [](std::uint64_t) { return true; });
     // A file that can be read again lends its records to the write-back.
     if (regular)
         g->source = std::make_unique<FileBytes>(std::move(file));
@@ -371,11 +655,14 @@ std::unique_ptr<CdfgGraph> readCdfg(const char* path) {
     return g;
 }
 
+std::unique_ptr<CdfgGraph> readCdfg(const char* path) { return readCdfgFile(path, kSplitReadFrom); }
+
 std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t size) {
     std::unique_ptr<CdfgGraph> g = newGraph();
     reserveFor(*g, size);
     ByteSource in(data, size);
-    readRecords(in, *g, [](std::uint64_t) {});
+    GraphSink sink(*g);
+    readRecords(in, sink, [](std::uint64_t) { return true; });
     g->source = std::make_unique<MemoryBytes>(data, size);
     return g;
 }

@@ -1,6 +1,7 @@
 // Reader of the binary CDFG file format (big-endian node records).
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "cdfg/graph.h"
@@ -8,5 +9,10 @@
 // Reads the file into a new graph; nullptr when the file cannot be opened.
 // A damaged or short file yields the records read up to the damage.
 std::unique_ptr<CdfgGraph> readCdfg(const char* path);
+// Files from this size on are read by two threads, the second from a record
+// near the middle; the graph is the same either way.
+inline constexpr std::size_t kSplitReadFrom = std::size_t{4} << 20;
+// readCdfg with another size from which two threads read (tests lower it).
+std::unique_ptr<CdfgGraph> readCdfgFile(const char* path, std::size_t splitFrom);
 // The same from bytes in memory.
 std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t size);

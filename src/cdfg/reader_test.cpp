@@ -121,6 +121,60 @@ TEST(Reader, AFileOfManyWindowsReadsWhole) {
     EXPECT_EQ(write(*g), b.data);
 }
 
+// A file read by two threads, the second from a record near the middle,
+// gives the graph one reader makes of the same bytes, whatever lies on
+// either side: the halves join up only when the first reader arrives exactly
+// where the second began and nothing read differs from a single pass.
+TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
+    struct Case {
+        const char* what;
+        std::uint32_t at;      // record changed (0: none)
+        std::uint32_t change;  // 1 id out of sequence, 2 repeated identifier, 3 count past the end,
+                               // 4 the file cut in that record's position
+    };
+    const std::uint32_t records = 400;
+    const Case cases[] = {{"intact", 0, 0},
+                          {"id out of sequence, second half", 300, 1},
+                          {"id out of sequence, first half", 100, 1},
+                          {"repeated identifier, second half", 300, 2},
+                          {"damage, first half", 100, 3},
+                          {"damage, second half", 300, 3},
+                          {"cut short", records, 4}};
+    const char* names[] = {"a.c", "b.c", "c.h"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes b;
+        for (std::uint32_t id = 1; id <= records; ++id) {
+            const std::uint32_t count = c.at == id && c.change == 3 ? 0x7fffffffu : id % 3 == 0 ? 4 : 3;
+            b.head(c.at == id && c.change == 1 ? id + 1000 : id, 5, count);
+            b.u32(1).u32(ATTR_INT).u32(id).u32(3).u32(ATTR_NODE).u32(id - 1);
+            b.u32(c.at == id && c.change == 2 ? 1 : 4).u32(ATTR_CHAR).data.push_back(static_cast<char>(id));
+            if (id % 3 == 0) b.u32(2).u32(ATTR_STRING).text("t" + std::to_string(id));
+            // The second half meets the file names in another order.
+            b.tail(names[(id < records / 2 ? id : records - id) / 50 % 3], id, id % 7);
+        }
+        if (c.change == 4) b.data.resize(b.data.size() - 5);
+        const std::string path = tb::tempPath("halves.cdfg");
+        {
+            std::FILE* f = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            std::fwrite(b.data.data(), 1, b.data.size(), f);
+            std::fclose(f);
+        }
+        auto two = readCdfgFile(path.c_str(), 0);
+        std::remove(path.c_str());
+        auto one = read(b.data);
+        ASSERT_TRUE(two);
+        EXPECT_EQ(two->nodes.size(), one->nodes.size());
+        EXPECT_EQ(two->lastId, one->lastId);
+        EXPECT_EQ(two->denseIds, one->denseIds);
+        EXPECT_EQ(two->texts.size(), one->texts.size());
+        EXPECT_EQ(two->fileNames, one->fileNames);
+        EXPECT_TRUE(two->sourceSpans == one->sourceSpans);
+        EXPECT_EQ(write(*two), write(*one));
+    }
+}
+
 TEST(Reader, RecordWithoutAttributesGoesStraightToThePosition) {
     Bytes b;
     b.head(7, CFG_BREAK, 0).tail("b.c", 12, 1);
