@@ -68,42 +68,75 @@ void linkCopies(CdfgGraph& g, NodeId before, NodeId after) {
     if (CdfgNode* a = lookupNode(g, after)) a->prev = before;
 }
 
-// Copies the attributes of `from` to `to`, a node just made (it has none),
-// copying owned chains on the way. The values are gathered first and stored
-// as one run at the end: copying a chain adds nodes and attributes in
-// between, and storing them one by one would move the run each time.
+// A new node of the kind at the original's position: newNode, in a few
+// stores while the ids are the list positions (the node follows every
+// record read, so none is dropped).
+NodeId newCopy(CdfgGraph& g, std::uint32_t kind, NodeId original) {
+    const std::size_t count = g.nodes.size();
+    if (!g.denseIds || g.lastId != count || count >= UINT32_MAX - 1u) return newNode(g, kind, original);
+    const CdfgNode* from = lookupNode(g, original);
+    const CdfgPlace place = from ? g.places[static_cast<std::size_t>(from - g.nodes.data())] : CdfgPlace{};
+    CdfgNode node;
+    node.id = static_cast<NodeId>(count + 1);
+    node.kind = kind;
+    node.attrBegin = static_cast<std::uint32_t>(g.attrs.size());
+    g.nodes.push_back(node);
+    g.places.push_back(place);
+    g.lastId = node.id;
+    return node.id;
+}
+
+// Copies the attributes of `from` to `to`, a node just made by this copy (it
+// has none), copying owned chains on the way. A run without owned chains is
+// stored as it is read; otherwise the values are gathered first and stored as
+// one run at the end, since copying a chain adds nodes and attributes in
+// between.
 void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
     const CdfgNode* source = lookupNode(g, from);
     if (!source || !lookupNode(g, to)) return;
     const std::uint32_t fromKind = source->kind;
     const std::uint32_t begin = source->attrBegin;
     const std::uint32_t count = source->attrCnt;
+    const KindAttrTable<isSharedReference>& shared = KindAttrTable<isSharedReference>::get();
+    auto kept = [](const CdfgAttr& a) {
+        return a.id != 0 && a.valueKind >= ATTR_CHAR && a.valueKind <= ATTR_NODE &&
+               !(a.valueKind == ATTR_STRING && a.bits == 0) && !(a.valueKind == ATTR_NODE && a.bits == 0);
+    };
+    bool owns = false;
+    for (std::uint32_t n = 0; n < count && !owns; ++n) {
+        const CdfgAttr& a = g.attrs[begin + n];
+        owns = a.valueKind == ATTR_NODE && a.bits != 0 && kept(a) && !shared(fromKind, a.id);
+    }
+    if (!owns) {
+        // Texts are never changed in place (a setter stores a new one), so
+        // the copy shares the original's.
+        const std::uint32_t at = static_cast<std::uint32_t>(g.attrs.size());
+        for (std::uint32_t n = 0; n < count; ++n) {
+            const CdfgAttr a = g.attrs[begin + n];  // a copy: the storage may grow
+            if (kept(a)) g.attrs.push_back(a);
+        }
+        CdfgNode* target = lookupNode(g, to);
+        target->attrBegin = at;
+        target->attrCnt = static_cast<std::uint32_t>(g.attrs.size() - at);
+        return;
+    }
     // This copy's values go on top of those of the copies it is nested in.
     std::vector<CdfgAttr>& values = map.values;
     const std::size_t first = values.size();
     for (std::uint32_t n = 0; n < count; ++n) {
         const CdfgAttr a = g.attrs[begin + n];  // a copy: the storage may grow below
-        if (a.id == 0 || a.valueKind < ATTR_CHAR || a.valueKind > ATTR_NODE) continue;
-        if (a.valueKind == ATTR_STRING && a.bits == 0) continue;
-        // Texts are never changed in place (a setter stores a new one), so
-        // the copy shares the original's.
-        if (a.valueKind != ATTR_NODE) {
+        if (!kept(a)) continue;
+        if (a.valueKind != ATTR_NODE || shared(fromKind, a.id)) {
             values.push_back(a);
             continue;
         }
-        NodeId target = static_cast<NodeId>(a.bits);
-        if (target == 0) continue;
-        if (KindAttrTable<isSharedReference>::get()(fromKind, a.id)) {
-            values.push_back(a);
-            continue;
-        }
+        const NodeId target = static_cast<NodeId>(a.bits);
         NodeId copy = copyChain(g, target, map);
         values.push_back({a.id, ATTR_NODE, copy});
         if (!isAssignEdge(getKind(g, target)) && fromKind != DFG_MANAGE_OPERATION)
             if (CdfgNode* made = lookupNode(g, copy)) made->prev = to;  // a node of this copy: no record to drop
     }
     CdfgNode* target = lookupNode(g, to);
-    markEdited(g, *target);
     target->attrBegin = static_cast<std::uint32_t>(g.attrs.size());
     g.attrs.insert(g.attrs.end(), values.begin() + first, values.end());
     target->attrCnt = static_cast<std::uint32_t>(values.size() - first);
@@ -125,7 +158,7 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
         const NodeId jump = original ? original->jump : 0;
         following = original ? original->next : 0;
         --map.nodesLeft;
-        NodeId c = newNode(g, kind, n);
+        NodeId c = newCopy(g, kind, n);
         copyAttributes(g, n, c, map);
 
         // The target side of an assignment hangs before the edge along PrevId.
@@ -137,7 +170,7 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
             for (NodeId s = side; s != 0 && sideSteps < stepLimit(g) && map.nodesLeft > 0;
                  s = getPrevId(g, s), ++sideSteps) {
                 --map.nodesLeft;
-                NodeId sc = newNode(g, getKind(g, s), s);
+                NodeId sc = newCopy(g, getKind(g, s), s);
                 copyAttributes(g, s, sc, map);
                 if (!firstSide) {
                     firstSide = sc;

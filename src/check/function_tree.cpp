@@ -339,7 +339,7 @@ void addTreeNode(ModuleRecord& module, TreeNode* node) {
     treeIndex.stale = true;
 }
 
-int buildFunctionTree(CdfgGraph& g) {
+int scanModules(CdfgGraph& g) {
     releaseModuleList();
 
     NodeId files = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT);
@@ -372,7 +372,10 @@ int buildFunctionTree(CdfgGraph& g) {
         return -1;
     }
     if (!evalFunction && runSettings.mevMode) printMessage(503);
+    return 0;
+}
 
+void collectFunctionTree(CdfgGraph& g) {
     std::unordered_map<std::string, NodeId> anyModule;
     const std::size_t maxCloneNodes = g.nodes.size() + 1;
     for (ModuleRecord* m = moduleList; m; m = m->next) {
@@ -386,6 +389,11 @@ int buildFunctionTree(CdfgGraph& g) {
         walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };
         walkBody(c, walk, m->function);
     }
+}
+
+int buildFunctionTree(CdfgGraph& g) {
+    if (scanModules(g) != 0) return -1;
+    collectFunctionTree(g);
     return 0;
 }
 

@@ -38,6 +38,12 @@ extern NodeId evalFunction;
 // 0 on success; -1 after message 501 or 502. A list left from an earlier
 // call is released first.
 int buildFunctionTree(CdfgGraph& g);
+// Its two steps. The scan finds main and the module directives on calls and
+// makes the module list anew (0, or -1 after message 501 or 502); it only
+// reads the graph, so it may run beside passes that only mark nodes. The
+// collection then adds the functions each module reaches.
+int scanModules(CdfgGraph& g);
+void collectFunctionTree(CdfgGraph& g);
 // 1 when a module or a tree node has exactly that function node, name and file.
 // A null name or file never matches.
 int isInFunctionTree(NodeId function, const char* name, const char* file);

@@ -179,12 +179,29 @@ int runSequence() {
     // it runs on a second core beside the steps that are safe on any graph:
     // the file names, which change positions only, and the start of the
     // write-back, which is dropped if the graph is refused.
-    // Validation walks without recursion: a default-sized stack is enough.
-    int validationStatus = -1;
-    std::string damage;
-    LargeStackThread validation([&] { validationStatus = validateGraph(*graph, damage); }, std::size_t{8} << 20);
     resetFileNames(*graph);
     const bool mergeFirst = s.constraintFilePath && s.checkEnabled == 1;
+    // With the checks and no constraint file to merge first, the graph the
+    // checks see is settled, and a sound one gets the first step of the
+    // function tree, the scan for main and the module directives, on the same
+    // core right after validation. It only reads the graph; its messages are
+    // held until its turn comes.
+    const bool prototypesEarly = s.checkEnabled == 1 && !mergeFirst;
+    int validationStatus = -1;
+    int scanStatus = 0;
+    std::string damage;
+    MessageHold scanMessages;
+    // Validation walks without recursion: a default-sized stack is enough
+    // for it; the scan's walk recurses.
+    LargeStackThread validation(
+        [&] {
+            validationStatus = validateGraph(*graph, damage);
+            if (validationStatus != 0 || !prototypesEarly) return;
+            scanMessages.start();
+            scanStatus = scanModules(*graph);
+            scanMessages.keep();
+        },
+        prototypesEarly ? kLargeStackBytes : std::size_t{8} << 20);
     WriteBack writeBack;
     if (!mergeFirst) writeBack.start(*graph, s.inputCdfgPath);
     // Without the checks the INF file shows the graph as it is now. Its walks
@@ -201,7 +218,6 @@ int runSequence() {
     // nodes, so it runs now, beside validation, with its messages held until
     // its turn comes: printed then, or dropped with the graph.
     MessageHold prototypeMessages;
-    const bool prototypesEarly = s.checkEnabled == 1 && !mergeFirst;
     if (prototypesEarly) {
         prototypeMessages.start();
         checkPrototypes(*graph);
@@ -236,7 +252,13 @@ int runSequence() {
         else
             checkPrototypes(*graph);
         progress("--- Makeing of function tree ...\n");
-        if (buildFunctionTree(*graph) != 0) return closeRun(-1);
+        if (prototypesEarly) {
+            scanMessages.release();
+            if (scanStatus != 0) return closeRun(-1);
+            collectFunctionTree(*graph);
+        } else if (buildFunctionTree(*graph) != 0) {
+            return closeRun(-1);
+        }
         // What the INF file shows is settled now: the checks that follow only
         // mark nodes. Its walks run beside them.
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });

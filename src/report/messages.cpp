@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -72,13 +76,29 @@ const MessageRow kCatalogue[] = {
 #undef ROW
 
 const MessageRow* installedCatalogue = nullptr;
-std::int32_t errors = 0;
-std::int32_t warnings = 0;
+// Threads holding their messages count beside the main thread.
+std::atomic<std::int32_t> errors{0};
+std::atomic<std::int32_t> warnings{0};
 bool altTextMode = false;
 std::string* captureTarget = nullptr;
 MemoryFailureHandler failureHandler = nullptr;
-MessageHold* activeHold = nullptr;
-std::string* heldText = nullptr;  // the text of activeHold
+// The hold that is on in this thread, its text and its counters.
+thread_local MessageHold* activeHold = nullptr;
+thread_local std::string* heldText = nullptr;
+thread_local std::int32_t* heldErrors = nullptr;
+thread_local std::int32_t* heldWarnings = nullptr;
+// Every hold that is on, in the order they started.
+std::mutex holdsLock;
+std::vector<MessageHold*> holdsOn;
+
+void countError() {
+    ++errors;
+    if (heldErrors) ++*heldErrors;
+}
+void countWarning() {
+    ++warnings;
+    if (heldWarnings) ++*heldWarnings;
+}
 
 // Past any hold: to the test's capture or to standard output.
 void emitOut(const char* data, std::size_t size) {
@@ -132,7 +152,7 @@ void emitLine(const char* format, ...) {
 
 void printUnknownCode(int code) {
     emitLine("Error No.%03d\n", code);
-    ++errors;
+    countError();
 }
 
 // The 24-character calendar form followed by a newline, as ctime gives it.
@@ -178,11 +198,11 @@ void printMessage(int code, ...) {
     switch (row->kind) {
     case MSG_ERROR:
         emitLine("E%03d:Error:", code);
-        ++errors;
+        countError();
         break;
     case MSG_WARNING:
         emitLine("W%03d:Warning:", code);
-        ++warnings;
+        countWarning();
         break;
     case MSG_NOTE:
         emitLine("M%03d:", code);
@@ -285,34 +305,64 @@ void setAltTextMode(int on) { altTextMode = on != 0; }
 void setMessageCapture(std::string* capture) { captureTarget = capture; }
 
 void MessageHold::start() {
-    if (activeHold) return;
+    if (activeHold || on_) return;
     text_.clear();
-    errors_ = errors;
-    warnings_ = warnings;
+    errors_ = 0;
+    warnings_ = 0;
     on_ = true;
     activeHold = this;
     heldText = &text_;
+    heldErrors = &errors_;
+    heldWarnings = &warnings_;
+    std::lock_guard<std::mutex> lock(holdsLock);
+    holdsOn.push_back(this);
 }
+
+void MessageHold::keep() {
+    if (activeHold != this) return;
+    activeHold = nullptr;
+    heldText = nullptr;
+    heldErrors = nullptr;
+    heldWarnings = nullptr;
+}
+
+namespace {
+
+// Ends the hold: no longer on in any thread.
+void endHold(MessageHold* hold) {
+    hold->keep();
+    std::lock_guard<std::mutex> lock(holdsLock);
+    holdsOn.erase(std::remove(holdsOn.begin(), holdsOn.end(), hold), holdsOn.end());
+}
+
+}  // namespace
 
 void MessageHold::release() {
     if (!on_) return;
     on_ = false;
-    activeHold = nullptr;
-    heldText = nullptr;
+    endHold(this);
     emitOut(text_.data(), text_.size());
     text_.clear();
 }
 
 void MessageHold::releaseAny() {
-    if (activeHold) activeHold->release();
+    // Memory may have run out: one hold at a time, nothing copied.
+    for (;;) {
+        MessageHold* first = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(holdsLock);
+            if (holdsOn.empty()) return;
+            first = holdsOn.front();
+        }
+        first->release();
+    }
 }
 
 void MessageHold::drop() {
     if (!on_) return;
     on_ = false;
-    activeHold = nullptr;
-    heldText = nullptr;
-    errors = errors_;
-    warnings = warnings_;
+    endHold(this);
+    errors -= errors_;
+    warnings -= warnings_;
     text_.clear();
 }
