@@ -6,6 +6,7 @@
 // and setters return -1. Setters return 0 on success.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -271,6 +272,28 @@ TAVIK_ALWAYS_INLINE std::uint32_t getMark(const CdfgGraph& g, NodeId id) {
     const CdfgNode* node = cdfg_detail::live(g, id);
     return node ? node->mark : 0;
 }
+
+// Two passes that run at the same time share the mark word, each in bits of
+// its own (kMarkLow, kMarkHigh), read and changed atomically so that neither
+// loses the other's. The bits of a node without a live record read as 0.
+inline constexpr std::uint32_t kMarkHigh = 0x80000000u;
+inline constexpr std::uint32_t kMarkLow = 0x7fffffffu;
+TAVIK_ALWAYS_INLINE std::uint32_t markBits(const CdfgNode& node, std::uint32_t bits) {
+    return std::atomic_ref<std::uint32_t>(const_cast<std::uint32_t&>(node.mark)).load(std::memory_order_relaxed) &
+           bits;
+}
+TAVIK_ALWAYS_INLINE std::uint32_t getMarkBits(const CdfgGraph& g, NodeId id, std::uint32_t bits) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    return node ? markBits(*node, bits) : 0;
+}
+inline void setMarkBits(CdfgGraph& g, NodeId id, std::uint32_t bits, std::uint32_t value) {
+    const CdfgNode* node = cdfg_detail::live(g, id);
+    if (!node) return;
+    std::atomic_ref<std::uint32_t> mark(const_cast<std::uint32_t&>(node->mark));
+    mark.fetch_and(~bits, std::memory_order_relaxed);
+    mark.fetch_or(value & bits, std::memory_order_relaxed);
+}
+
 TAVIK_ALWAYS_INLINE std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id) {
     const CdfgNode* node = cdfg_detail::live(g, id);
     return node ? node->attrCnt : 0;

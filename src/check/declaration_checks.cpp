@@ -51,14 +51,15 @@ std::deque<DeclEntry> entryStore;
 void addEntry(CdfgGraph& g, NodeId declaration, NodeId owner) {
     DeclEntry& entry = entryStore.emplace_back(DeclEntry{declaration, owner, declList});
     declList = &entry;
-    setMark(g, declaration, 1);  // collected
+    // Collected: the high bit, since the usage walk marks declarations meanwhile.
+    setMarkBits(g, declaration, kMarkHigh, kMarkHigh);
 }
 
 void collectMembers(CdfgGraph& g, NodeId structNode, NodeId owner, int depth) {
     if (structNode == 0 || depth > kMaxDepth) return;
     if (getAttrSigned(g, structNode, CfgStruct_UNION) == 1) reportAt(g, owner, 524);
     for (NodeId m : chain(g, getAttrInt(g, structNode, CfgStruct_MEMBER))) {
-        if (getKind(g, m) != CFG_DECLARE || getMark(g, m) != 0) continue;
+        if (getKind(g, m) != CFG_DECLARE || getMarkBits(g, m, kMarkHigh) != 0) continue;
         addEntry(g, m, owner);
         // Marking first means a structure that contains itself ends here.
         if (getAttrSigned(g, m, CfgDecl_VALTYPE) == DECL_VALTYPE_STRUCT &&
@@ -303,7 +304,7 @@ int collectDeclaration(CdfgGraph& g, NodeId node) {
         if (!record || record->kind != CFG_DECLARE) return 0;
     }
     // Most references name a declaration collected already.
-    if (record->mark != 0) return 0;
+    if (markBits(*record, kMarkHigh) != 0) return 0;
     if (getAttrSigned(g, declaration, CfgDecl_VALTYPE) == DECL_VALTYPE_STRUCT) {
         // Structures of the standard headers (FILE and the like) are the
         // library's business, not the program's.
@@ -330,7 +331,7 @@ int checkDeclarationEntries(CdfgGraph& g) {
     for (const DeclEntry* entry = declList; entry; entry = entry->next)
         result |= checkEntry(g, *entry);
     for (const DeclEntry* entry = declList; entry; entry = entry->next)
-        setMark(g, entry->declaration, 0);
+        setMarkBits(g, entry->declaration, kMarkHigh, 0);
     freeEntries();
     return result;
 }

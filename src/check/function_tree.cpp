@@ -389,6 +389,8 @@ void collectFunctionTree(CdfgGraph& g) {
         walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };
         walkBody(c, walk, m->function);
     }
+    // Built now, so that the passes after it, two at a time, only read it.
+    refreshIndex();
 }
 
 int buildFunctionTree(CdfgGraph& g) {

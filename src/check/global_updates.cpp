@@ -27,9 +27,10 @@ using UseRecords = std::vector<GlobalUseRecord>;
 
 WalkBudget budget;
 
-// A declaration's mark holds the index of its record plus one.
+// A declaration's mark (its low bits: the code checks run meanwhile) holds
+// the index of its record plus one.
 GlobalUseRecord* recordOf(const CdfgGraph& g, UseRecords& records, NodeId declaration) {
-    std::uint32_t mark = getMark(g, declaration);
+    std::uint32_t mark = getMarkBits(g, declaration, kMarkLow);
     if (mark == 0 || mark > records.size()) return nullptr;
     GlobalUseRecord& record = records[mark - 1];
     return record.declaration == declaration ? &record : nullptr;
@@ -37,7 +38,7 @@ GlobalUseRecord* recordOf(const CdfgGraph& g, UseRecords& records, NodeId declar
 
 std::size_t addRecord(CdfgGraph& g, UseRecords& records, NodeId declaration, std::size_t owner) {
     records.push_back({declaration, false, false, owner});
-    setMark(g, declaration, records.size());
+    setMarkBits(g, declaration, kMarkLow, static_cast<std::uint32_t>(records.size()));
     return records.size() - 1;
 }
 
@@ -130,7 +131,7 @@ int finishGlobalUpdates(CdfgGraph& g, GlobalUpdatePass& pass) {
                      nameOf(g, records, *r).c_str());
         result = -1;
     }
-    for (const GlobalUseRecord& r : records) setMark(g, r.declaration, 0);
+    for (const GlobalUseRecord& r : records) setMarkBits(g, r.declaration, kMarkLow, 0);
     return result;
 }
 

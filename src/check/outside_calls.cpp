@@ -16,9 +16,10 @@ struct FunctionCallRecord {
 
 using CallRecords = std::vector<FunctionCallRecord>;
 
-// A function's mark holds the index of its record plus one.
+// A function's mark (its low bits: the code checks run meanwhile) holds the
+// index of its record plus one.
 FunctionCallRecord* recordOf(CdfgGraph& g, CallRecords& records, NodeId function) {
-    std::uint32_t mark = getMark(g, function);
+    std::uint32_t mark = getMarkBits(g, function, kMarkLow);
     if (mark == 0 || mark > records.size()) return nullptr;
     FunctionCallRecord& record = records[mark - 1];
     return record.function == function ? &record : nullptr;
@@ -48,7 +49,7 @@ OutsideCallPassPtr startOutsideCalls(CdfgGraph& g, UsageHandlers& handlers) {
     for (const FileElement& e : fileElements(g)) {
         if (getKind(g, e.node) != CFG_FUNCTION) continue;
         records.push_back({e.node, false, false});
-        setMark(g, e.node, records.size());
+        setMarkBits(g, e.node, kMarkLow, static_cast<std::uint32_t>(records.size()));
     }
     handlers.onCall = noteCall;
     handlers.callContext = &records;
@@ -65,7 +66,7 @@ int finishOutsideCalls(CdfgGraph& g, OutsideCallPass& pass) {
                      orEmpty(getAttrString(g, r->function, CfgFunc_NAME)));
         result = -1;
     }
-    for (const FunctionCallRecord& r : records) setMark(g, r.function, 0);
+    for (const FunctionCallRecord& r : records) setMarkBits(g, r.function, kMarkLow, 0);
     return result;
 }
 

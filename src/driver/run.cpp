@@ -210,6 +210,7 @@ int runSequence() {
     // soon as validation ends; what they made is dropped if the graph is
     // refused.
     PreparedInfPtr preparedInf;
+    MessageHold usageMessages;  // of the checks beside the code checks (below)
     std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled != 1)
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
@@ -260,23 +261,28 @@ int runSequence() {
             return closeRun(-1);
         }
         // What the INF file shows is settled now: the checks that follow only
-        // mark nodes. Its walks run beside them.
-        infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
-        progress("--- Checking of function ...\n");
-        checkMainArguments(*graph);
-        if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
-        checkRecursion(*graph);
-        runCodeChecks(*graph);
-        // The outside-call and global checks share one walk of the program;
-        // each reports after it, in that order.
-        {
+        // mark nodes. Its walks run beside them, and then the outside-call
+        // and global checks, which share one walk of the program and mark in
+        // bits of their own; their messages are held until the code checks'
+        // are out.
+        infWork = std::make_unique<LargeStackThread>([&] {
+            preparedInf = prepareInf(*graph);
+            usageMessages.start();
             UsageHandlers handlers;
             OutsideCallPassPtr outside = startOutsideCalls(*graph, handlers);
             GlobalUpdatePassPtr globals = startGlobalUpdates(*graph, handlers);
             walkProgramUsage(*graph, handlers);
             finishOutsideCalls(*graph, *outside);
             finishGlobalUpdates(*graph, *globals);
-        }
+            usageMessages.keep();
+        });
+        progress("--- Checking of function ...\n");
+        checkMainArguments(*graph);
+        if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
+        checkRecursion(*graph);
+        runCodeChecks(*graph);
+        infWork->join();
+        usageMessages.release();
     }
 
     // The INF file may name the input file itself: the write-back ends first.
