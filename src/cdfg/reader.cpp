@@ -166,7 +166,8 @@ private:
 // of its own range only.
 class FileMapping {
 public:
-    static constexpr std::size_t kWindow = std::size_t{32} << 20;  // a multiple of any page size
+    // A multiple of any page size; two readers hold one each.
+    static constexpr std::size_t kWindow = std::size_t{16} << 20;
 
     // What one reader has given back: [from, released) of its range [from, limit).
     struct Range {
@@ -588,7 +589,7 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
             mapping.releaseBelow(mapping.second(), offset);
             return true;
         });
-    });
+    }, std::size_t{1} << 20);  // reading does not recurse
     GraphSink firstHalf(g, part.firstIndex(), attrBase);
     const bool ended = readRecords(in, firstHalf, [&](std::uint64_t offset) {
         if (offset >= split) return false;
