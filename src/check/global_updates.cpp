@@ -1,5 +1,7 @@
 #include "check/global_updates.h"
 
+#include <atomic>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -92,10 +94,9 @@ void noteWrite(CdfgGraph& g, NodeId ref, void* context) {
         last = son;
     GlobalUseRecord* record = recordOf(g, records, getAttrInt(g, last, DfgPort_DECL));
     if (!record) return;
-    if (inAnalysis)
-        record->writtenInside = true;
-    else
-        record->writtenOutside = true;
+    // Two threads may walk at once: a flag is only ever set.
+    std::atomic_ref<bool>(inAnalysis ? record->writtenInside : record->writtenOutside)
+        .store(true, std::memory_order_relaxed);
 }
 
 std::string nameOf(const CdfgGraph& g, const UseRecords& records, const GlobalUseRecord& r) {

@@ -1,5 +1,6 @@
 #include "check/outside_calls.h"
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -29,10 +30,9 @@ void noteCall(CdfgGraph& g, NodeId call, void* context) {
     auto& records = *static_cast<CallRecords*>(context);
     FunctionCallRecord* record = recordOf(g, records, getJumpId(g, call));
     if (!record) return;
-    if (inAnalysis)
-        record->calledFromInside = true;
-    else
-        record->calledFromOutside = true;
+    // Two threads may walk at once: a flag is only ever set.
+    std::atomic_ref<bool>(inAnalysis ? record->calledFromInside : record->calledFromOutside)
+        .store(true, std::memory_order_relaxed);
 }
 
 }  // namespace

@@ -7,12 +7,13 @@
 #include "check/function_tree.h"
 #include "check/walk_budget.h"
 
-bool inAnalysis = false;
-bool writeContext = false;
+thread_local bool inAnalysis = false;
+thread_local bool writeContext = false;
 
 namespace {
 
-WalkBudget budget;
+// Each thread walking has its own.
+thread_local WalkBudget budget;
 
 bool isReference(std::uint32_t kind) {
     return (kind >= DFG_INPUT_PORT && kind <= DFG_INPUT_CONCAT) ||
@@ -230,6 +231,19 @@ void walkStatements(Walk& w, NodeId first) {
     }
 }
 
+void walkFunctionUsage(Walk& w, const FileElement& e) {
+    CdfgGraph& g = w.g;
+    if (getKind(g, e.node) != CFG_FUNCTION) return;
+    const char* name = getAttrString(g, e.node, CfgFunc_NAME);
+    inAnalysis = name && e.fileName && isInFunctionTree(e.node, name, e.fileName);
+    walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_DECLARE));
+    walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_ARGLIST));
+    walkStatements(w, getAttrInt(g, e.node, CfgFunc_STARTCFG));
+}
+
+// The visits one walk of the program may make (see WalkLevel).
+std::size_t programVisits(const CdfgGraph& g) { return kVisitsPerNode * (g.nodes.size() + 1); }
+
 }  // namespace
 
 std::vector<FileElement> fileElements(const CdfgGraph& g) {
@@ -250,13 +264,29 @@ void walkProgramUsage(CdfgGraph& g, const UsageHandlers& handlers) {
     Walk w{g, handlers};
     // One budget for the whole program.
     WalkLevel level(budget, g);
-    for (const FileElement& e : fileElements(g)) {
-        if (getKind(g, e.node) != CFG_FUNCTION) continue;
-        const char* name = getAttrString(g, e.node, CfgFunc_NAME);
-        inAnalysis = name && e.fileName && isInFunctionTree(e.node, name, e.fileName);
-        walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_DECLARE));
-        walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_ARGLIST));
-        walkStatements(w, getAttrInt(g, e.node, CfgFunc_STARTCFG));
-    }
+    for (const FileElement& e : fileElements(g)) walkFunctionUsage(w, e);
     inAnalysis = false;
 }
+
+void startUsageShare(const CdfgGraph& g, UsageShare& share) { share.elements = fileElements(g); }
+
+void walkUsageShare(CdfgGraph& g, const UsageHandlers& handlers, UsageShare& share) {
+    constexpr std::size_t kTake = 16;
+    Walk w{g, handlers};
+    WalkLevel level(budget, g);
+    const std::size_t visits = budget.visitsLeft;
+    const std::size_t count = share.elements.size();
+    for (std::size_t first; (first = share.next.fetch_add(kTake)) < count;)
+        for (std::size_t i = first; i < count && i < first + kTake; ++i) walkFunctionUsage(w, share.elements[i]);
+    inAnalysis = false;
+    share.visits += visits - budget.visitsLeft;
+    if (budget.visitsLeft == 0) share.cut = true;
+}
+
+// The walks of the two threads together are the walk of one: none reached
+// the end of its visits, and one walk making all their visits would not have
+// either, so that every level it opened had visits left.
+bool sharedUsageStands(const CdfgGraph& g, const UsageShare& share) {
+    return !share.cut && share.visits < programVisits(g);
+}
+

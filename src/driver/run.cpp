@@ -210,7 +210,12 @@ int runSequence() {
     // soon as validation ends; what they made is dropped if the graph is
     // refused.
     PreparedInfPtr preparedInf;
-    MessageHold usageMessages;  // of the checks beside the code checks (below)
+    // The outside-call and global checks' walk, which the INF thread takes
+    // part in (below): it lives longer than the thread.
+    UsageHandlers handlers;
+    OutsideCallPassPtr outside;
+    GlobalUpdatePassPtr globals;
+    UsageShare usage;
     std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled != 1)
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
@@ -261,28 +266,33 @@ int runSequence() {
             return closeRun(-1);
         }
         // What the INF file shows is settled now: the checks that follow only
-        // mark nodes. Its walks run beside them, and then the outside-call
-        // and global checks, which share one walk of the program and mark in
-        // bits of their own; their messages are held until the code checks'
-        // are out.
+        // mark nodes. Its walks run beside them. The outside-call and global
+        // checks share one walk of the program, which both threads take part
+        // in as they come free (marking in bits of their own); each reports
+        // after it, in that order.
+        outside = startOutsideCalls(*graph, handlers);
+        globals = startGlobalUpdates(*graph, handlers);
+        startUsageShare(*graph, usage);
         infWork = std::make_unique<LargeStackThread>([&] {
             preparedInf = prepareInf(*graph);
-            usageMessages.start();
-            UsageHandlers handlers;
-            OutsideCallPassPtr outside = startOutsideCalls(*graph, handlers);
-            GlobalUpdatePassPtr globals = startGlobalUpdates(*graph, handlers);
-            walkProgramUsage(*graph, handlers);
-            finishOutsideCalls(*graph, *outside);
-            finishGlobalUpdates(*graph, *globals);
-            usageMessages.keep();
+            walkUsageShare(*graph, handlers, usage);
         });
         progress("--- Checking of function ...\n");
         checkMainArguments(*graph);
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
         checkRecursion(*graph);
         runCodeChecks(*graph);
+        walkUsageShare(*graph, handlers, usage);
         infWork->join();
-        usageMessages.release();
+        if (!sharedUsageStands(*graph, usage)) {
+            // Cut short somewhere: the walk of one thread decides what is seen.
+            handlers = UsageHandlers{};
+            outside = startOutsideCalls(*graph, handlers);
+            globals = startGlobalUpdates(*graph, handlers);
+            walkProgramUsage(*graph, handlers);
+        }
+        finishOutsideCalls(*graph, *outside);
+        finishGlobalUpdates(*graph, *globals);
     }
 
     // The INF file may name the input file itself: the write-back ends first.
