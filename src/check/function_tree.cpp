@@ -1,6 +1,8 @@
 #include "check/function_tree.h"
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -339,33 +341,55 @@ void addTreeNode(ModuleRecord& module, TreeNode* node) {
     treeIndex.stale = true;
 }
 
-int scanModules(CdfgGraph& g) {
-    releaseModuleList();
-
-    NodeId files = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT);
-    if (files) {
+void startModuleScan(const CdfgGraph& g, ModuleScan& scan) {
+    scan.functions.clear();
+    if (NodeId files = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT)) {
         forEachFunction(g, files, [&](NodeId f) {
-            const char* name = nameOf(g, f);
-            if (name && std::strcmp(name, "main") == 0) {
-                mainFunction = f;
-                return false;
-            }
+            scan.functions.push_back(f);
             return true;
         });
+    }
+}
+
+void walkModuleScan(CdfgGraph& g, ModuleScan& scan) {
+    constexpr std::size_t kTake = 16;
+    std::vector<std::pair<std::size_t, NodeId>> calls;
+    std::size_t function = 0;
+    CallWalk walk;
+    walk.graph = &g;
+    // Only a call with directives can be a module's; scanCall decides.
+    walk.onCall = [&](CallWalk&, NodeId call) {
+        if (getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
+    };
+    const std::size_t count = scan.functions.size();
+    for (std::size_t first; !scan.abandoned.load(std::memory_order_relaxed) &&
+                            (first = scan.next.fetch_add(kTake)) < count;) {
+        for (function = first; function < count && function < first + kTake; ++function)
+            walkStatements(walk, getAttrInt(g, scan.functions[function], CfgFunc_STARTCFG));
+    }
+    std::lock_guard<std::mutex> lock(scan.lock);
+    scan.calls.insert(scan.calls.end(), calls.begin(), calls.end());
+}
+
+int finishModuleScan(CdfgGraph& g, ModuleScan& scan) {
+    releaseModuleList();
+    for (NodeId f : scan.functions) {
+        const char* name = nameOf(g, f);
+        if (name && std::strcmp(name, "main") == 0) {
+            mainFunction = f;
+            break;
+        }
     }
     if (!mainFunction) {
         printMessage(501);
         return -1;
     }
-
-    DirectiveScan scan;
-    CallWalk scanWalk;
-    scanWalk.graph = &g;
-    scanWalk.onCall = [&](CallWalk&, NodeId call) { scanCall(scan, g, call); };
-    forEachFunction(g, files, [&](NodeId f) {
-        walkStatements(scanWalk, getAttrInt(g, f, CfgFunc_STARTCFG));
-        return true;
-    });
+    // In the order one walk of the functions, one after the other, meets
+    // them: each function was walked by one thread, in order.
+    std::stable_sort(scan.calls.begin(), scan.calls.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    DirectiveScan directives;
+    for (const auto& [function, call] : scan.calls) scanCall(directives, g, call);
 
     if (!moduleList) {
         printMessage(502);
@@ -373,6 +397,13 @@ int scanModules(CdfgGraph& g) {
     }
     if (!evalFunction && runSettings.mevMode) printMessage(503);
     return 0;
+}
+
+int scanModules(CdfgGraph& g) {
+    ModuleScan scan;
+    startModuleScan(g, scan);
+    walkModuleScan(g, scan);
+    return finishModuleScan(g, scan);
 }
 
 void collectFunctionTree(CdfgGraph& g) {

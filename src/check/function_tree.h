@@ -3,7 +3,11 @@
 // under the module's prefix when it has one). The object for analysis.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cdfg/graph.h"
@@ -39,11 +43,27 @@ extern NodeId evalFunction;
 // call is released first.
 int buildFunctionTree(CdfgGraph& g);
 // Its two steps. The scan finds main and the module directives on calls and
-// makes the module list anew (0, or -1 after message 501 or 502); it only
-// reads the graph, so it may run beside passes that only mark nodes. The
+// makes the module list anew (0, or -1 after message 501 or 502). The
 // collection then adds the functions each module reaches.
 int scanModules(CdfgGraph& g);
 void collectFunctionTree(CdfgGraph& g);
+
+// The scan in parts, so that threads can share its walk: start lists the
+// functions; walkModuleScan, in any number of threads at once (and on any
+// graph: it only reads, within the bounds of every walk), takes the next few
+// functions until none are left or the scan is abandoned, and notes the
+// calls with directives; finish, once every walk has ended, does the rest of
+// scanModules with those calls in the order one walk would have met them.
+struct ModuleScan {
+    std::vector<NodeId> functions;  // in file and element order
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> abandoned{false};
+    std::mutex lock;
+    std::vector<std::pair<std::size_t, NodeId>> calls;  // (function position, call)
+};
+void startModuleScan(const CdfgGraph& g, ModuleScan& scan);
+void walkModuleScan(CdfgGraph& g, ModuleScan& scan);
+int finishModuleScan(CdfgGraph& g, ModuleScan& scan);
 // 1 when a module or a tree node has exactly that function node, name and file.
 // A null name or file never matches.
 int isInFunctionTree(NodeId function, const char* name, const char* file);

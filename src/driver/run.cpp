@@ -182,24 +182,26 @@ int runSequence() {
     resetFileNames(*graph);
     const bool mergeFirst = s.constraintFilePath && s.checkEnabled == 1;
     // With the checks and no constraint file to merge first, the graph the
-    // checks see is settled, and a sound one gets the first step of the
-    // function tree, the scan for main and the module directives, on the same
-    // core right after validation. It only reads the graph; its messages are
-    // held until its turn comes.
+    // checks see is settled, and the first step of the function tree, the
+    // scan for main and the module directives, can start: its walk only
+    // reads the graph, and both threads take part in it as they come free,
+    // the validation thread only on a sound graph. Its findings are used at
+    // its turn.
     const bool prototypesEarly = s.checkEnabled == 1 && !mergeFirst;
+    ModuleScan moduleScan;
+    if (prototypesEarly) startModuleScan(*graph, moduleScan);
     int validationStatus = -1;
-    int scanStatus = 0;
     std::string damage;
-    MessageHold scanMessages;
     // Validation walks without recursion: a default-sized stack is enough
     // for it; the scan's walk recurses.
     LargeStackThread validation(
         [&] {
             validationStatus = validateGraph(*graph, damage);
-            if (validationStatus != 0 || !prototypesEarly) return;
-            scanMessages.start();
-            scanStatus = scanModules(*graph);
-            scanMessages.keep();
+            if (validationStatus != 0) {
+                moduleScan.abandoned = true;
+                return;
+            }
+            if (prototypesEarly) walkModuleScan(*graph, moduleScan);
         },
         prototypesEarly ? kLargeStackBytes : std::size_t{8} << 20);
     WriteBack writeBack;
@@ -227,6 +229,8 @@ int runSequence() {
     if (prototypesEarly) {
         prototypeMessages.start();
         checkPrototypes(*graph);
+        prototypeMessages.keep();
+        walkModuleScan(*graph, moduleScan);
     }
     validation.join();  // a memory failure on its thread takes its path here
     if (validationStatus != 0) {
@@ -259,8 +263,7 @@ int runSequence() {
             checkPrototypes(*graph);
         progress("--- Makeing of function tree ...\n");
         if (prototypesEarly) {
-            scanMessages.release();
-            if (scanStatus != 0) return closeRun(-1);
+            if (finishModuleScan(*graph, moduleScan) != 0) return closeRun(-1);
             collectFunctionTree(*graph);
         } else if (buildFunctionTree(*graph) != 0) {
             return closeRun(-1);
