@@ -229,7 +229,6 @@ int runSequence() {
     if (prototypesEarly) {
         prototypeMessages.start();
         checkPrototypes(*graph);
-        prototypeMessages.keep();
         walkModuleScan(*graph, moduleScan);
     }
     validation.join();  // a memory failure on its thread takes its path here

@@ -5,10 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <algorithm>
-#include <atomic>
-#include <mutex>
-#include <vector>
 
 namespace {
 
@@ -76,29 +72,13 @@ const MessageRow kCatalogue[] = {
 #undef ROW
 
 const MessageRow* installedCatalogue = nullptr;
-// Threads holding their messages count beside the main thread.
-std::atomic<std::int32_t> errors{0};
-std::atomic<std::int32_t> warnings{0};
+std::int32_t errors = 0;
+std::int32_t warnings = 0;
 bool altTextMode = false;
 std::string* captureTarget = nullptr;
 MemoryFailureHandler failureHandler = nullptr;
-// The hold that is on in this thread, its text and its counters.
-thread_local MessageHold* activeHold = nullptr;
-thread_local std::string* heldText = nullptr;
-thread_local std::int32_t* heldErrors = nullptr;
-thread_local std::int32_t* heldWarnings = nullptr;
-// Every hold that is on, in the order they started.
-std::mutex holdsLock;
-std::vector<MessageHold*> holdsOn;
-
-void countError() {
-    ++errors;
-    if (heldErrors) ++*heldErrors;
-}
-void countWarning() {
-    ++warnings;
-    if (heldWarnings) ++*heldWarnings;
-}
+MessageHold* activeHold = nullptr;
+std::string* heldText = nullptr;  // the text of activeHold
 
 // Past any hold: to the test's capture or to standard output.
 void emitOut(const char* data, std::size_t size) {
@@ -152,7 +132,7 @@ void emitLine(const char* format, ...) {
 
 void printUnknownCode(int code) {
     emitLine("Error No.%03d\n", code);
-    countError();
+    ++errors;
 }
 
 // The 24-character calendar form followed by a newline, as ctime gives it.
@@ -198,11 +178,11 @@ void printMessage(int code, ...) {
     switch (row->kind) {
     case MSG_ERROR:
         emitLine("E%03d:Error:", code);
-        countError();
+        ++errors;
         break;
     case MSG_WARNING:
         emitLine("W%03d:Warning:", code);
-        countWarning();
+        ++warnings;
         break;
     case MSG_NOTE:
         emitLine("M%03d:", code);
@@ -305,64 +285,34 @@ void setAltTextMode(int on) { altTextMode = on != 0; }
 void setMessageCapture(std::string* capture) { captureTarget = capture; }
 
 void MessageHold::start() {
-    if (activeHold || on_) return;
+    if (activeHold) return;
     text_.clear();
-    errors_ = 0;
-    warnings_ = 0;
+    errors_ = errors;
+    warnings_ = warnings;
     on_ = true;
     activeHold = this;
     heldText = &text_;
-    heldErrors = &errors_;
-    heldWarnings = &warnings_;
-    std::lock_guard<std::mutex> lock(holdsLock);
-    holdsOn.push_back(this);
 }
-
-void MessageHold::keep() {
-    if (activeHold != this) return;
-    activeHold = nullptr;
-    heldText = nullptr;
-    heldErrors = nullptr;
-    heldWarnings = nullptr;
-}
-
-namespace {
-
-// Ends the hold: no longer on in any thread.
-void endHold(MessageHold* hold) {
-    hold->keep();
-    std::lock_guard<std::mutex> lock(holdsLock);
-    holdsOn.erase(std::remove(holdsOn.begin(), holdsOn.end(), hold), holdsOn.end());
-}
-
-}  // namespace
 
 void MessageHold::release() {
     if (!on_) return;
     on_ = false;
-    endHold(this);
+    activeHold = nullptr;
+    heldText = nullptr;
     emitOut(text_.data(), text_.size());
     text_.clear();
 }
 
 void MessageHold::releaseAny() {
-    // Memory may have run out: one hold at a time, nothing copied.
-    for (;;) {
-        MessageHold* first = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(holdsLock);
-            if (holdsOn.empty()) return;
-            first = holdsOn.front();
-        }
-        first->release();
-    }
+    if (activeHold) activeHold->release();
 }
 
 void MessageHold::drop() {
     if (!on_) return;
     on_ = false;
-    endHold(this);
-    errors -= errors_;
-    warnings -= warnings_;
+    activeHold = nullptr;
+    heldText = nullptr;
+    errors = errors_;
+    warnings = warnings_;
     text_.clear();
 }

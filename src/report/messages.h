@@ -53,12 +53,9 @@ void setAltTextMode(int on);
 void setMessageCapture(std::string* capture);
 
 // Messages held back from work done before the run knows whether its results
-// stand, or beside other work whose messages come first: while a hold is on
-// in a thread, what that thread prints is kept in it (the counters count as
-// usual) until release() prints it or drop() forgets it and takes its counts
-// back. keep() ends the hold in the thread that started it and keeps the text
-// for another thread to release or drop. One hold at a time in each thread;
-// the destructor releases.
+// stand: while the hold is on, printed text is kept in it (the counters count
+// as usual) until release() prints it or drop() forgets it and puts the
+// counters back as they were. One hold at a time; the destructor releases.
 class MessageHold {
 public:
     MessageHold() = default;
@@ -67,17 +64,15 @@ public:
     MessageHold& operator=(const MessageHold&) = delete;
 
     void start();
-    void keep();
     void release();
     void drop();
     bool on() const { return on_; }
-    // Releases every hold that is on, in the order they started: before a
-    // message that ends the run.
+    // Releases the hold that is on, if any: before a message that ends the run.
     static void releaseAny();
 
 private:
     std::string text_;
-    std::int32_t errors_ = 0;    // counted while the hold was on
+    std::int32_t errors_ = 0;
     std::int32_t warnings_ = 0;
     bool on_ = false;
 };

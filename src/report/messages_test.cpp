@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <set>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -97,31 +96,6 @@ TEST_F(MessagesTest, AlternativeTextIsConvertedAndResetTurnsItOff) {
     initMessages(1, rows);
     printMessage(20, 5);
     EXPECT_EQ(out, "E020:Error:plain 5\n");
-}
-
-// A hold keeps what its own thread prints, however the threads interleave,
-// until it is released (printed where it stands) or dropped (its counts
-// taken back); releaseAny prints every hold still on in the order they began.
-TEST_F(MessagesTest, HoldsKeepTheirThreadsMessagesUntilTheirTurn) {
-    MessageHold first, second, dropped;
-    std::thread([&] {
-        first.start();
-        printMessage(501);
-        first.keep();
-        dropped.start();
-        printMessage(502);
-        dropped.keep();
-    }).join();
-    second.start();
-    printMessage(MSG_FREE_FORM, "held here\n");
-    second.keep();
-    printMessage(MSG_FREE_FORM, "now\n");
-    EXPECT_EQ(errorCount(), 2);
-    dropped.drop();
-    EXPECT_EQ(errorCount(), 1);
-    MessageHold::releaseAny();
-    EXPECT_EQ(out, "now\nE501:Error:::A main function is not found.\nheld here\n");
-    EXPECT_FALSE(first.on() || second.on() || dropped.on());
 }
 
 TEST(EucToSjis, ConvertsByThePublishedRule) {
