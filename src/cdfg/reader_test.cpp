@@ -130,7 +130,9 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
         const char* what;
         std::uint32_t at;      // record changed (0: none)
         std::uint32_t change;  // 1 id out of sequence, 2 repeated identifier, 3 count past the end,
-                               // 4 the file cut in that record's position
+                               // 4 the file cut in that record's position, 5 ids from that record
+                               // on counting again from 50 lower (the first half then holds more
+                               // records than the second half's first id leaves room for)
     };
     const std::uint32_t records = 400;
     const Case cases[] = {{"intact", 0, 0},
@@ -139,14 +141,16 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
                           {"repeated identifier, second half", 300, 2},
                           {"damage, first half", 100, 3},
                           {"damage, second half", 300, 3},
-                          {"cut short", records, 4}};
+                          {"cut short", records, 4},
+                          {"ids counting again, first half", 150, 5}};
     const char* names[] = {"a.c", "b.c", "c.h"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Bytes b;
         for (std::uint32_t id = 1; id <= records; ++id) {
             const std::uint32_t count = c.at == id && c.change == 3 ? 0x7fffffffu : id % 3 == 0 ? 4 : 3;
-            b.head(c.at == id && c.change == 1 ? id + 1000 : id, 5, count);
+            const NodeId written = c.change == 5 && id >= c.at ? id - 50 : id;
+            b.head(c.at == id && c.change == 1 ? id + 1000 : written, 5, count);
             b.u32(1).u32(ATTR_INT).u32(id).u32(3).u32(ATTR_NODE).u32(id - 1);
             b.u32(c.at == id && c.change == 2 ? 1 : 4).u32(ATTR_CHAR).data.push_back(static_cast<char>(id));
             if (id % 3 == 0) b.u32(2).u32(ATTR_STRING).text("t" + std::to_string(id));
