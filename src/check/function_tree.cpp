@@ -362,8 +362,7 @@ void walkModuleScan(CdfgGraph& g, ModuleScan& scan) {
         if (getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
     };
     const std::size_t count = scan.functions.size();
-    for (std::size_t first; !scan.abandoned.load(std::memory_order_relaxed) &&
-                            (first = scan.next.fetch_add(kTake)) < count;) {
+    for (std::size_t first; (first = scan.next.fetch_add(kTake)) < count;) {
         for (function = first; function < count && function < first + kTake; ++function)
             walkStatements(walk, getAttrInt(g, scan.functions[function], CfgFunc_STARTCFG));
     }

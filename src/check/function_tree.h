@@ -49,17 +49,19 @@ int scanModules(CdfgGraph& g);
 void collectFunctionTree(CdfgGraph& g);
 
 // The scan in parts, so that threads can share its walk: start lists the
-// functions; walkModuleScan, in any number of threads at once (and on any
-// graph: it only reads, within the bounds of every walk), takes the next few
-// functions until none are left or the scan is abandoned, and notes the
-// calls with directives; finish, once every walk has ended, does the rest of
+// functions; walkModuleScan, in any number of threads at once, takes the
+// next few functions until none are left and notes the calls with
+// directives; finish, once every walk has ended, does the rest of
 // scanModules with those calls in the order one walk would have met them.
+// The walk only reads the graph.
 struct ModuleScan {
     std::vector<NodeId> functions;  // in file and element order
     std::atomic<std::size_t> next{0};
-    std::atomic<bool> abandoned{false};
     std::mutex lock;
     std::vector<std::pair<std::size_t, NodeId>> calls;  // (function position, call)
+    // For the caller: 0 until the graph's validation has ended, then 1 for a
+    // sound graph (the walk may start), -1 for a refused one.
+    std::atomic<int> verdict{0};
 };
 void startModuleScan(const CdfgGraph& g, ModuleScan& scan);
 void walkModuleScan(CdfgGraph& g, ModuleScan& scan);

@@ -182,11 +182,10 @@ int runSequence() {
     resetFileNames(*graph);
     const bool mergeFirst = s.constraintFilePath && s.checkEnabled == 1;
     // With the checks and no constraint file to merge first, the graph the
-    // checks see is settled, and the first step of the function tree, the
-    // scan for main and the module directives, can start: its walk only
-    // reads the graph, and both threads take part in it as they come free,
-    // the validation thread only on a sound graph. Its findings are used at
-    // its turn.
+    // checks see is settled, and once it has passed validation the first
+    // step of the function tree, the scan for main and the module
+    // directives, can start: its walk only reads the graph, and both threads
+    // take part in it as they come free. Its findings are used at its turn.
     const bool prototypesEarly = s.checkEnabled == 1 && !mergeFirst;
     ModuleScan moduleScan;
     if (prototypesEarly) startModuleScan(*graph, moduleScan);
@@ -196,12 +195,16 @@ int runSequence() {
     // for it; the scan's walk recurses.
     LargeStackThread validation(
         [&] {
-            validationStatus = validateGraph(*graph, damage);
-            if (validationStatus != 0) {
-                moduleScan.abandoned = true;
-                return;
+            try {
+                validationStatus = validateGraph(*graph, damage);
+            } catch (...) {
+                moduleScan.verdict = -1;  // the main thread waits for it
+                moduleScan.verdict.notify_all();
+                throw;
             }
-            if (prototypesEarly) walkModuleScan(*graph, moduleScan);
+            moduleScan.verdict = validationStatus == 0 ? 1 : -1;
+            moduleScan.verdict.notify_all();
+            if (prototypesEarly && validationStatus == 0) walkModuleScan(*graph, moduleScan);
         },
         prototypesEarly ? kLargeStackBytes : std::size_t{8} << 20);
     WriteBack writeBack;
@@ -222,14 +225,15 @@ int runSequence() {
     if (s.checkEnabled != 1)
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
     // With the checks and no constraint file to merge first, the prototype
-    // check comes next. Its walks are bounded on any graph and only mark
-    // nodes, so it runs now, beside validation, with its messages held until
-    // its turn comes: printed then, or dropped with the graph.
+    // check comes next. Its walks are bounded on any graph and only read it,
+    // so it runs now, beside validation, with its messages held until its
+    // turn comes: printed then, or dropped with the graph.
     MessageHold prototypeMessages;
     if (prototypesEarly) {
         prototypeMessages.start();
         checkPrototypes(*graph);
-        walkModuleScan(*graph, moduleScan);
+        moduleScan.verdict.wait(0);
+        if (moduleScan.verdict == 1) walkModuleScan(*graph, moduleScan);
     }
     validation.join();  // a memory failure on its thread takes its path here
     if (validationStatus != 0) {
