@@ -561,6 +561,16 @@ bool findSplit(const unsigned char* data, std::size_t size, std::size_t& offset,
     return false;
 }
 
+// Reads the records from where the source is to its end into the graph,
+// giving back the mapping's windows behind.
+void readOn(ByteSource& in, CdfgGraph& g, FileMapping& mapping) {
+    GraphSink sink(g);
+    readRecords(in, sink, [&](std::uint64_t offset) {
+        mapping.releaseBelow(mapping.first(), offset);
+        return true;
+    });
+}
+
 // Reads mapped bytes, the second half on another thread when the bytes are
 // large enough to gain from it. The graph is the one a single reader makes.
 void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFrom) {
@@ -570,11 +580,7 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     std::size_t split = 0;
     NodeId firstId = 0;
     if (size < splitFrom || !findSplit(mapping.data(), size, split, firstId)) {
-        GraphSink sink(g);
-        readRecords(in, sink, [&](std::uint64_t offset) {
-            mapping.releaseBelow(mapping.first(), offset);
-            return true;
-        });
+        readOn(in, g, mapping);
         return;
     }
     mapping.splitAt(split);
@@ -608,11 +614,7 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     FileMapping again(fd, size);
     if (!again.mapped()) throw std::bad_alloc();
     ByteSource rest(again.data(), size, static_cast<std::size_t>(in.offset()));
-    GraphSink sink(g);
-    readRecords(rest, sink, [&](std::uint64_t offset) {
-        again.releaseBelow(again.first(), offset);
-        return true;
-    });
+    readOn(rest, g, again);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "cdfg/graph_ops.h"
 #include "check/call_walk.h"
 #include "report/messages.h"
+#include "util/take_turns.h"
 #include "util/run_settings.h"
 
 ModuleRecord* moduleList = nullptr;
@@ -352,7 +353,6 @@ void startModuleScan(const CdfgGraph& g, ModuleScan& scan) {
 }
 
 void walkModuleScan(CdfgGraph& g, ModuleScan& scan) {
-    constexpr std::size_t kTake = 16;
     std::vector<std::pair<std::size_t, NodeId>> calls;
     std::size_t function = 0;
     CallWalk walk;
@@ -361,11 +361,10 @@ void walkModuleScan(CdfgGraph& g, ModuleScan& scan) {
     walk.onCall = [&](CallWalk&, NodeId call) {
         if (getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
     };
-    const std::size_t count = scan.functions.size();
-    for (std::size_t first; (first = scan.next.fetch_add(kTake)) < count;) {
-        for (function = first; function < count && function < first + kTake; ++function)
-            walkStatements(walk, getAttrInt(g, scan.functions[function], CfgFunc_STARTCFG));
-    }
+    takeTurns(scan.next, scan.functions.size(), 16, [&](std::size_t i) {
+        function = i;
+        walkStatements(walk, getAttrInt(g, scan.functions[i], CfgFunc_STARTCFG));
+    });
     std::lock_guard<std::mutex> lock(scan.lock);
     scan.calls.insert(scan.calls.end(), calls.begin(), calls.end());
 }

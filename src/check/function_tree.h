@@ -59,9 +59,6 @@ struct ModuleScan {
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::vector<std::pair<std::size_t, NodeId>> calls;  // (function position, call)
-    // For the caller: 0 until the graph's validation has ended, then 1 for a
-    // sound graph (the walk may start), -1 for a refused one.
-    std::atomic<int> verdict{0};
 };
 void startModuleScan(const CdfgGraph& g, ModuleScan& scan);
 void walkModuleScan(CdfgGraph& g, ModuleScan& scan);

@@ -6,6 +6,7 @@
 #include "cdfg/graph_ops.h"
 #include "check/function_tree.h"
 #include "check/walk_budget.h"
+#include "util/take_turns.h"
 
 thread_local bool inAnalysis = false;
 thread_local bool writeContext = false;
@@ -271,13 +272,10 @@ void walkProgramUsage(CdfgGraph& g, const UsageHandlers& handlers) {
 void startUsageShare(const CdfgGraph& g, UsageShare& share) { share.elements = fileElements(g); }
 
 void walkUsageShare(CdfgGraph& g, const UsageHandlers& handlers, UsageShare& share) {
-    constexpr std::size_t kTake = 16;
     Walk w{g, handlers};
     WalkLevel level(budget, g);
     const std::size_t visits = budget.visitsLeft;
-    const std::size_t count = share.elements.size();
-    for (std::size_t first; (first = share.next.fetch_add(kTake)) < count;)
-        for (std::size_t i = first; i < count && i < first + kTake; ++i) walkFunctionUsage(w, share.elements[i]);
+    takeTurns(share.next, share.elements.size(), 16, [&](std::size_t i) { walkFunctionUsage(w, share.elements[i]); });
     inAnalysis = false;
     share.visits += visits - budget.visitsLeft;
     if (budget.visitsLeft == 0) share.cut = true;

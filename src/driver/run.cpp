@@ -1,5 +1,6 @@
 #include "driver/run.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdarg>
 #include <cstdint>
@@ -190,6 +191,9 @@ int runSequence() {
     ModuleScan moduleScan;
     if (prototypesEarly) startModuleScan(*graph, moduleScan);
     int validationStatus = -1;
+    // 0 until validation has ended, then 1 for a sound graph, -1 for a
+    // refused one: the main thread waits for it before it joins the scan.
+    std::atomic<int> verdict{0};
     std::string damage;
     // Validation walks without recursion: a default-sized stack is enough
     // for it; the scan's walk recurses.
@@ -198,12 +202,12 @@ int runSequence() {
             try {
                 validationStatus = validateGraph(*graph, damage);
             } catch (...) {
-                moduleScan.verdict = -1;  // the main thread waits for it
-                moduleScan.verdict.notify_all();
+                verdict = -1;
+                verdict.notify_all();
                 throw;
             }
-            moduleScan.verdict = validationStatus == 0 ? 1 : -1;
-            moduleScan.verdict.notify_all();
+            verdict = validationStatus == 0 ? 1 : -1;
+            verdict.notify_all();
             if (prototypesEarly && validationStatus == 0) walkModuleScan(*graph, moduleScan);
         },
         prototypesEarly ? kLargeStackBytes : std::size_t{8} << 20);
@@ -232,8 +236,8 @@ int runSequence() {
     if (prototypesEarly) {
         prototypeMessages.start();
         checkPrototypes(*graph);
-        moduleScan.verdict.wait(0);
-        if (moduleScan.verdict == 1) walkModuleScan(*graph, moduleScan);
+        verdict.wait(0);
+        if (verdict == 1) walkModuleScan(*graph, moduleScan);
     }
     validation.join();  // a memory failure on its thread takes its path here
     if (validationStatus != 0) {
