@@ -133,7 +133,7 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
     bool owns = false;
     for (std::uint32_t n = 0; n < count; ++n) {
         const CdfgAttr& a = g.attrs[begin + n];
-        if (a.valueKind == ATTR_NODE && a.bits != 0 && kept(a) && !shared(fromKind, a.id)) {
+        if (kept(a) && a.valueKind == ATTR_NODE && !shared(fromKind, a.id)) {
             owns = true;
             prefetchNode(g, static_cast<NodeId>(a.bits), UINT32_MAX);
         }

@@ -39,7 +39,6 @@ DeclList FileScopeDecls;
 // Prototypes declared inside the body of the function being walked.
 DeclList LocalDecls;
 
-
 const char* fileOf(const CdfgGraph& g, NodeId node) { return orEmpty(getFileName(g, node)); }
 int lineOf(const CdfgGraph& g, NodeId node) { return static_cast<int>(getLine(g, node)); }
 
