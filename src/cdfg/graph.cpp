@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -36,7 +37,7 @@ const CdfgAttr* findAttr(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
 
 // Appends a new attribute to the node's run, moving the run to the end of the
 // shared storage when another node's run follows it.
-CdfgAttr& appendAttr(CdfgGraph& g, CdfgNode& node) {
+CdfgAttr* appendAttr(CdfgGraph& g, CdfgNode& node) {
     if (node.attrBegin + node.attrCnt != g.attrs.size()) {
         std::uint32_t begin = static_cast<std::uint32_t>(g.attrs.size());
         for (std::uint32_t i = 0; i < node.attrCnt; ++i) g.attrs.push_back(g.attrs[node.attrBegin + i]);
@@ -44,7 +45,7 @@ CdfgAttr& appendAttr(CdfgGraph& g, CdfgNode& node) {
     }
     g.attrs.push_back(CdfgAttr{});
     ++node.attrCnt;
-    return g.attrs.back();
+    return &g.attrs.back();
 }
 
 int setAttrValue(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valueKind,
@@ -52,11 +53,10 @@ int setAttrValue(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t valu
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
     touch(g, *node);
+    const CdfgAttr stored = storeAttr(g, {attr, valueKind, bits});
     CdfgAttr* existing = const_cast<CdfgAttr*>(findAttr(g, *node, attr));
-    if (!existing) existing = &appendAttr(g, *node);
-    existing->id = attr;
-    existing->valueKind = valueKind;
-    existing->bits = bits;
+    if (!existing) existing = appendAttr(g, *node);
+    *existing = stored;
     return 0;
 }
 
@@ -70,7 +70,7 @@ int setStringValue(CdfgGraph& g, NodeId id, std::uint32_t attr, const char* text
     CdfgNode* node = liveNode(g, id);
     if (!node) return -1;
     const CdfgAttr* existing = findAttr(g, *node, attr);
-    if (existing && existing->valueKind != ATTR_STRING) return -1;
+    if (existing && attrValue(g, *existing).valueKind != ATTR_STRING) return -1;
     return setAttrValue(g, id, attr, ATTR_STRING, storeText(g, text, length));
 }
 
@@ -82,6 +82,46 @@ bool isPortKind(std::uint32_t kind) {
 }
 
 }  // namespace
+
+AttrValue attrValue(const CdfgGraph& g, const CdfgAttr& a) {
+    if (a.code == kAttrOdd) return g.oddAttrs[a.value];
+    if (a.code & kAttrWide) return {a.id, a.code & ~kAttrWide, g.wideBits[a.value]};
+    std::uint64_t bits = a.value;
+    if (a.code == ATTR_CHAR || a.code == ATTR_LONGLONG)
+        bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(a.value)));
+    return {a.id, a.code, bits};
+}
+
+CdfgAttr storeAttr(CdfgGraph& g, const AttrValue& a) {
+    CdfgAttr stored;
+    if (cdfg_detail::narrowAttr(a, stored)) return stored;
+    if (a.id < kOddAttrId && (a.valueKind == ATTR_LONGLONG || a.valueKind == ATTR_FLOAT) &&
+        g.wideBits.size() < UINT32_MAX) {
+        stored.id = a.id;
+        stored.code = kAttrWide | a.valueKind;
+        stored.value = static_cast<std::uint32_t>(g.wideBits.size());
+        g.wideBits.push_back(a.bits);
+        return stored;
+    }
+    if (g.oddAttrs.size() >= UINT32_MAX) throw std::bad_alloc();  // past what memory holds anyway
+    stored.id = std::min(a.id, kOddAttrId);
+    stored.code = kAttrOdd;
+    stored.value = static_cast<std::uint32_t>(g.oddAttrs.size());
+    g.oddAttrs.push_back(a);
+    return stored;
+}
+
+const CdfgAttr* cdfg_detail::findOddAttr(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
+    const CdfgAttr* first = g.attrs.data() + node.attrBegin;
+    for (std::uint32_t i = 0; i < node.attrCnt; ++i)
+        if (first[i].code == kAttrOdd && g.oddAttrs[first[i].value].id == attr) return first + i;
+    return nullptr;
+}
+
+std::uint32_t cdfg_detail::wideInt(const CdfgGraph& g, const CdfgAttr& a) {
+    const AttrValue v = attrValue(g, a);
+    return v.valueKind == ATTR_STRING ? 0 : static_cast<std::uint32_t>(v.bits);
+}
 
 bool isCrossReference(std::uint32_t kind, std::uint32_t attr) {
     if (isPortKind(kind))
@@ -262,22 +302,28 @@ int setFileName(CdfgGraph& g, NodeId id, const char* text) {
 
 std::int64_t getAttrLongLong(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     const CdfgAttr* a = findAttr(g, id, attr);
-    if (!a || a->valueKind == ATTR_STRING) return 0;
-    return static_cast<std::int64_t>(a->bits);
+    if (!a) return 0;
+    const AttrValue v = attrValue(g, *a);
+    return v.valueKind == ATTR_STRING ? 0 : static_cast<std::int64_t>(v.bits);
 }
 
 double getAttrDouble(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     const CdfgAttr* a = findAttr(g, id, attr);
-    if (!a || a->valueKind != ATTR_FLOAT) return 0.0;
+    if (!a) return 0.0;
+    const AttrValue v = attrValue(g, *a);
+    if (v.valueKind != ATTR_FLOAT) return 0.0;
     double value;
-    std::memcpy(&value, &a->bits, sizeof value);
+    std::memcpy(&value, &v.bits, sizeof value);
     return value;
 }
 
 std::string_view getAttrText(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     const CdfgAttr* a = findAttr(g, id, attr);
-    if (!a || a->valueKind != ATTR_STRING || a->bits == 0) return {};
-    return g.texts[a->bits];
+    if (!a) return {};
+    if (a->code == ATTR_STRING) return a->value ? g.texts[a->value] : std::string_view();
+    const AttrValue v = attrValue(g, *a);
+    if (v.valueKind != ATTR_STRING || v.bits == 0) return {};
+    return g.texts[v.bits];
 }
 
 const char* getAttrString(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
@@ -287,24 +333,18 @@ const char* getAttrString(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
 
 std::uint32_t getAttrKind(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     const CdfgAttr* a = findAttr(g, id, attr);
-    return a ? a->valueKind : 0;
+    return a ? attrValue(g, *a).valueKind : 0;
 }
 
-const CdfgAttr* getAttrAt(const CdfgGraph& g, NodeId id, std::uint32_t n) {
+AttrValue getAttrAt(const CdfgGraph& g, NodeId id, std::uint32_t n) {
     const CdfgNode* node = liveNode(g, id);
-    if (!node || n == 0 || n > node->attrCnt) return nullptr;
-    return &g.attrs[node->attrBegin + n - 1];
+    if (!node || n == 0 || n > node->attrCnt) return {};
+    return attrValue(g, g.attrs[node->attrBegin + n - 1]);
 }
 
-std::uint32_t getAttrKindAt(const CdfgGraph& g, NodeId id, std::uint32_t n) {
-    const CdfgAttr* a = getAttrAt(g, id, n);
-    return a ? a->valueKind : 0;
-}
+std::uint32_t getAttrKindAt(const CdfgGraph& g, NodeId id, std::uint32_t n) { return getAttrAt(g, id, n).valueKind; }
 
-std::uint32_t getAttrIdAt(const CdfgGraph& g, NodeId id, std::uint32_t n) {
-    const CdfgAttr* a = getAttrAt(g, id, n);
-    return a ? a->id : 0;
-}
+std::uint32_t getAttrIdAt(const CdfgGraph& g, NodeId id, std::uint32_t n) { return getAttrAt(g, id, n).id; }
 
 int setAttrChar(CdfgGraph& g, NodeId id, std::uint32_t attr, std::int8_t value) {
     return setAttrValue(g, id, attr, ATTR_CHAR,
@@ -362,7 +402,7 @@ void deleteNodeTree(CdfgGraph& g, NodeId id) {
         if (!node) continue;
         std::uint32_t kind = node->kind;
         for (std::uint32_t i = 0; i < node->attrCnt; ++i) {
-            const CdfgAttr& a = g.attrs[node->attrBegin + i];
+            const AttrValue a = attrValue(g, g.attrs[node->attrBegin + i]);
             if (a.valueKind == ATTR_NODE && a.bits != current && !isCrossReference(kind, a.id))
                 pending.push_back(static_cast<NodeId>(a.bits));
         }

@@ -20,7 +20,8 @@
 
 using NodeId = std::uint32_t;
 
-struct CdfgAttr {
+// One attribute as a file holds it.
+struct AttrValue {
     std::uint32_t id = 0;
     std::uint32_t valueKind = 0;  // ATTR_CHAR .. ATTR_NODE
     // ATTR_CHAR: the byte sign-extended; ATTR_INT/ATTR_NODE: 32 bits;
@@ -28,6 +29,26 @@ struct CdfgAttr {
     // ATTR_STRING: the number of the text in CdfgGraph::texts, 0 for no text.
     std::uint64_t bits = 0;
 };
+
+// An attribute as the graph keeps it, in 8 bytes: a node's run then mostly
+// fits in one cache line. Nearly every value fits in 32 bits; the others lie
+// apart, never changed once stored, so that copies of a node may share them.
+//   code 0..6 (the value kind): the value is `value` (sign-extended for
+//     ATTR_CHAR and ATTR_LONGLONG, otherwise zero-extended);
+//   kAttrWide | kind: the value is CdfgGraph::wideBits[value];
+//   kAttrOdd: the whole attribute is CdfgGraph::oddAttrs[value] (an
+//     identifier from kOddAttrId up, a value kind the vocabulary lacks, a
+//     value that fits nowhere else); `id` holds kOddAttrId for such an
+//     identifier, so that findAttr looks for those among the odd ones.
+struct CdfgAttr {
+    std::uint32_t id : 28 = 0;
+    std::uint32_t code : 4 = 0;
+    std::uint32_t value = 0;
+};
+static_assert(sizeof(CdfgAttr) == 8);
+inline constexpr std::uint32_t kAttrWide = 8;
+inline constexpr std::uint32_t kAttrOdd = 15;
+inline constexpr std::uint32_t kOddAttrId = (1u << 28) - 1;
 
 // The fields every walk reads, in 32 bytes: two nodes to a cache line. The
 // source position, needed only for messages and for writing, lives apart in
@@ -118,6 +139,9 @@ struct CdfgGraph {
     // contiguous run, moved to the end when a node gains an attribute and its
     // run is not the last one.
     std::vector<CdfgAttr, GraphArrayAllocator<CdfgAttr>> attrs;
+    // The values of attributes stored apart (see CdfgAttr).
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> wideBits;
+    std::vector<AttrValue> oddAttrs;
     // Texts of string attributes. A text is never changed once stored, so
     // attributes may share one.
     TextStore texts;
@@ -187,8 +211,12 @@ std::uint32_t getAttrKind(const CdfgGraph& g, NodeId id, std::uint32_t attr);
 // Value kind / identifier of the n-th attribute (1-based), 0 past the end.
 std::uint32_t getAttrKindAt(const CdfgGraph& g, NodeId id, std::uint32_t n);
 std::uint32_t getAttrIdAt(const CdfgGraph& g, NodeId id, std::uint32_t n);
-// The n-th attribute record (1-based), nullptr past the end.
-const CdfgAttr* getAttrAt(const CdfgGraph& g, NodeId id, std::uint32_t n);
+// The n-th attribute (1-based); id and value kind 0 past the end.
+AttrValue getAttrAt(const CdfgGraph& g, NodeId id, std::uint32_t n);
+// The attribute a stored one holds, and the stored form of one (which may
+// add to the values kept apart).
+AttrValue attrValue(const CdfgGraph& g, const CdfgAttr& a);
+CdfgAttr storeAttr(CdfgGraph& g, const AttrValue& a);
 
 int setAttrChar(CdfgGraph& g, NodeId id, std::uint32_t attr, std::int8_t value);
 int setAttrInt(CdfgGraph& g, NodeId id, std::uint32_t attr, std::uint32_t value);
@@ -239,11 +267,49 @@ TAVIK_ALWAYS_INLINE const CdfgNode* live(const CdfgGraph& g, NodeId id) {
     return lookupPaged(g, id);
 }
 
+// findAttr for identifiers from kOddAttrId up.
+const CdfgAttr* findOddAttr(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr);
+// What getAttrInt reads from an attribute stored apart.
+std::uint32_t wideInt(const CdfgGraph& g, const CdfgAttr& a);
+
 TAVIK_ALWAYS_INLINE const CdfgAttr* findAttr(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
+    if (attr >= kOddAttrId) [[unlikely]]
+        return findOddAttr(g, node, attr);
     const CdfgAttr* first = g.attrs.data() + node.attrBegin;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i)
         if (first[i].id == attr) return first + i;
     return nullptr;
+}
+
+// The stored form of an attribute whose value fits beside it; false for one
+// that storeAttr keeps apart.
+TAVIK_ALWAYS_INLINE bool narrowAttr(const AttrValue& a, CdfgAttr& stored) {
+    if (a.id >= kOddAttrId) return false;
+    const auto low = static_cast<std::uint32_t>(a.bits);
+    std::uint64_t expected = low;
+    switch (a.valueKind) {
+        case ATTR_CHAR:
+        case ATTR_LONGLONG:
+            expected = static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(low)));
+            break;
+        case 0:
+        case ATTR_INT:
+        case ATTR_STRING:
+        case ATTR_NODE: break;
+        default: return false;
+    }
+    if (a.bits != expected) return false;
+    stored.id = a.id;
+    stored.code = a.valueKind;
+    stored.value = low;
+    return true;
+}
+
+// getAttrInt's value of an attribute: its low 32 bits, 0 for a text.
+TAVIK_ALWAYS_INLINE std::uint32_t intOf(const CdfgGraph& g, const CdfgAttr& a) {
+    if (a.code < kAttrWide) [[likely]]
+        return a.code == ATTR_STRING ? 0 : a.value;
+    return wideInt(g, a);
 }
 }  // namespace cdfg_detail
 
@@ -303,8 +369,7 @@ TAVIK_ALWAYS_INLINE std::uint32_t getAttrInt(const CdfgGraph& g, NodeId id, std:
     const CdfgNode* node = cdfg_detail::live(g, id);
     if (!node) return 0;
     const CdfgAttr* a = cdfg_detail::findAttr(g, *node, attr);
-    if (!a || a->valueKind == ATTR_STRING) return 0;
-    return static_cast<std::uint32_t>(a->bits);
+    return a ? cdfg_detail::intOf(g, *a) : 0;
 }
 TAVIK_ALWAYS_INLINE std::int32_t getAttrSigned(const CdfgGraph& g, NodeId id, std::uint32_t attr) {
     return static_cast<std::int32_t>(getAttrInt(g, id, attr));

@@ -126,14 +126,20 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
     const std::uint32_t begin = source->attrBegin;
     const std::uint32_t count = source->attrCnt;
     const KindAttrTable<isSharedReference>& shared = KindAttrTable<isSharedReference>::get();
-    auto kept = [](const CdfgAttr& a) {
+    // What kept and owned ask of an attribute: its true value where that
+    // matters (a text's or a node's is the stored one when it is narrow).
+    auto view = [&g](const CdfgAttr& a) {
+        return a.code < kAttrWide ? AttrValue{a.id, a.code, a.value} : attrValue(g, a);
+    };
+    auto kept = [](const AttrValue& a) {
         return a.id != 0 && a.valueKind >= ATTR_CHAR && a.valueKind <= ATTR_NODE &&
                !(a.valueKind == ATTR_STRING && a.bits == 0) && !(a.valueKind == ATTR_NODE && a.bits == 0);
     };
+    auto owned = [&](const AttrValue& a) { return a.valueKind == ATTR_NODE && !shared(fromKind, a.id); };
     bool owns = false;
     for (std::uint32_t n = 0; n < count; ++n) {
-        const CdfgAttr& a = g.attrs[begin + n];
-        if (kept(a) && a.valueKind == ATTR_NODE && !shared(fromKind, a.id)) {
+        const AttrValue a = view(g.attrs[begin + n]);
+        if (kept(a) && owned(a)) {
             owns = true;
             prefetchNode(g, static_cast<NodeId>(a.bits), UINT32_MAX);
         }
@@ -144,7 +150,7 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
         const std::uint32_t at = static_cast<std::uint32_t>(g.attrs.size());
         for (std::uint32_t n = 0; n < count; ++n) {
             const CdfgAttr a = g.attrs[begin + n];  // a copy: the storage may grow
-            if (kept(a)) g.attrs.push_back(a);
+            if (kept(view(a))) g.attrs.push_back(a);
         }
         CdfgNode* target = lookupNode(g, to);
         target->attrBegin = at;
@@ -155,15 +161,16 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
     std::vector<CdfgAttr>& values = map.values;
     const std::size_t first = values.size();
     for (std::uint32_t n = 0; n < count; ++n) {
-        const CdfgAttr a = g.attrs[begin + n];  // a copy: the storage may grow below
+        const CdfgAttr stored = g.attrs[begin + n];  // a copy: the storage may grow below
+        const AttrValue a = view(stored);
         if (!kept(a)) continue;
-        if (a.valueKind != ATTR_NODE || shared(fromKind, a.id)) {
-            values.push_back(a);
+        if (!owned(a)) {
+            values.push_back(stored);
             continue;
         }
         const NodeId target = static_cast<NodeId>(a.bits);
         NodeId copy = copyChain(g, target, map);
-        values.push_back({a.id, ATTR_NODE, copy});
+        values.push_back(storeAttr(g, {a.id, ATTR_NODE, copy}));
         if (!isAssignEdge(getKind(g, target)) && fromKind != DFG_MANAGE_OPERATION)
             if (CdfgNode* made = lookupNode(g, copy)) made->prev = to;  // a node of this copy: no record to drop
     }

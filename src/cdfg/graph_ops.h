@@ -76,7 +76,7 @@ private:
 // getAttrInt on a node record already looked up.
 TAVIK_ALWAYS_INLINE std::uint32_t attrInt(const CdfgGraph& g, const CdfgNode& node, std::uint32_t attr) {
     const CdfgAttr* a = cdfg_detail::findAttr(g, node, attr);
-    return a && a->valueKind != ATTR_STRING ? static_cast<std::uint32_t>(a->bits) : 0;
+    return a ? cdfg_detail::intOf(g, *a) : 0;
 }
 
 // The values getAttrInt gives for each of the identifiers, read in one pass
@@ -87,6 +87,7 @@ template <std::uint32_t... Ids>
 TAVIK_ALWAYS_INLINE std::array<std::uint32_t, sizeof...(Ids)> readAttrInts(const CdfgGraph& g, const CdfgNode& node) {
     constexpr std::size_t N = sizeof...(Ids);
     static_assert(N > 0 && N < 32);
+    static_assert(((Ids < kOddAttrId) && ...), "identifiers stored apart are found by findAttr");
     constexpr std::uint32_t ids[N] = {Ids...};
     constexpr unsigned kAll = (1u << N) - 1;
     // Identifiers below 64 (all of the vocabulary's) are told apart from the
@@ -104,7 +105,7 @@ TAVIK_ALWAYS_INLINE std::array<std::uint32_t, sizeof...(Ids)> readAttrInts(const
         [&]<std::size_t... K>(std::index_sequence<K...>) {
             (void)((id == ids[K] && !(found & (1u << K)) &&
                     (found |= 1u << K,
-                     values[K] = a->valueKind != ATTR_STRING ? static_cast<std::uint32_t>(a->bits) : 0, true)) ||
+                     values[K] = cdfg_detail::intOf(g, *a), true)) ||
                    ...);
         }(std::make_index_sequence<N>{});
     }

@@ -48,16 +48,16 @@ void expectTwin(const CdfgGraph& g, NodeId original, NodeId copy, bool structure
         EXPECT_EQ(getLine(g, b), getLine(g, a));
         if (a != original && !side) todo.push_back({getNextId(g, a), getNextId(g, b), false});
         for (std::uint32_t i = 1; i <= getAttrCount(g, a); ++i) {
-            const CdfgAttr* x = getAttrAt(g, a, i);
-            const CdfgAttr* y = getAttrAt(g, b, i);
-            ASSERT_EQ(y->id, x->id);
-            ASSERT_EQ(y->valueKind, x->valueKind);
-            if (x->valueKind == ATTR_STRING)
-                EXPECT_EQ(getAttrText(g, b, y->id), getAttrText(g, a, x->id));
-            else if (x->valueKind != ATTR_NODE)
-                EXPECT_EQ(y->bits, x->bits);
-            else if (!isSharedReference(getKind(g, a), x->id))
-                todo.push_back({static_cast<NodeId>(x->bits), static_cast<NodeId>(y->bits), false});
+            const AttrValue x = getAttrAt(g, a, i);
+            const AttrValue y = getAttrAt(g, b, i);
+            ASSERT_EQ(y.id, x.id);
+            ASSERT_EQ(y.valueKind, x.valueKind);
+            if (x.valueKind == ATTR_STRING)
+                EXPECT_EQ(getAttrText(g, b, y.id), getAttrText(g, a, x.id));
+            else if (x.valueKind != ATTR_NODE)
+                EXPECT_EQ(y.bits, x.bits);
+            else if (!isSharedReference(getKind(g, a), x.id))
+                todo.push_back({static_cast<NodeId>(x.bits), static_cast<NodeId>(y.bits), false});
         }
         // The target side of an assignment hangs before its edge.
         if (side || getKind(g, a) == DFG_EDGE_BLOCKING) todo.push_back({getPrevId(g, a), getPrevId(g, b), true});
@@ -72,11 +72,11 @@ void expectTwin(const CdfgGraph& g, NodeId original, NodeId copy, bool structure
         }
         EXPECT_EQ(getJumpId(g, b), getKind(g, a) == DFG_FUNC_CALL ? getJumpId(g, a) : inside(getJumpId(g, a))) << a;
         for (std::uint32_t i = 1; i <= getAttrCount(g, a); ++i) {
-            const CdfgAttr* x = getAttrAt(g, a, i);
-            if (x->valueKind != ATTR_NODE || !isSharedReference(getKind(g, a), x->id)) continue;
-            NodeId to = static_cast<NodeId>(x->bits);
-            bool follows = structures && x->id == CfgDecl_STRUCTORGNODE && getKind(g, a) == CFG_DECLARE;
-            EXPECT_EQ(getAttrAt(g, b, i)->bits, follows ? inside(to) : to) << a << " attribute " << x->id;
+            const AttrValue x = getAttrAt(g, a, i);
+            if (x.valueKind != ATTR_NODE || !isSharedReference(getKind(g, a), x.id)) continue;
+            NodeId to = static_cast<NodeId>(x.bits);
+            bool follows = structures && x.id == CfgDecl_STRUCTORGNODE && getKind(g, a) == CFG_DECLARE;
+            EXPECT_EQ(getAttrAt(g, b, i).bits, follows ? inside(to) : to) << a << " attribute " << x.id;
         }
     }
 }

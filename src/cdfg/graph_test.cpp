@@ -53,22 +53,47 @@ TEST(Graph, SettersReplaceByIdentifierAndCountOnce) {
     EXPECT_EQ(getAttrCount(*g, n), 2u);
 }
 
-TEST(Graph, ValueKindsReadBackAsStored) {
+// Every value reads back as stored, whether it sits beside its identifier,
+// lies apart (64-bit values) or is kept apart whole (odd identifiers, kinds
+// and values), and whatever the order of setting.
+TEST(Graph, ValuesReadBackAsStored) {
+    const AttrValue values[] = {
+        {1, ATTR_CHAR, static_cast<std::uint64_t>(-3)},
+        {2, ATTR_INT, 0xfffffffeu},
+        {3, ATTR_NODE, 42},
+        {4, ATTR_LONGLONG, static_cast<std::uint64_t>(-5)},
+        {5, ATTR_LONGLONG, std::uint64_t{1} << 40},
+        {6, ATTR_FLOAT, 0x4004000000000000u},  // 2.5
+        {7, ATTR_CHAR, 0x80},                  // raw bits that are not a sign-extended byte
+        {8, ATTR_INT, std::uint64_t{1} << 33},
+        {9, 11, 17},                           // a kind the vocabulary lacks
+        {kOddAttrId - 1, ATTR_INT, 5},
+        {kOddAttrId, ATTR_INT, 6},
+        {0xffffffffu, ATTR_NODE, 7},
+    };
     auto g = newGraph();
     NodeId n = createNode(*g, 1);
-    setAttrChar(*g, n, 1, -3);
-    setAttrInt(*g, n, 2, 0xfffffffeu);
-    setAttrDouble(*g, n, 3, 2.5);
-    setAttrNode(*g, n, 4, 42);
+    for (const AttrValue& v : values) ASSERT_EQ(setAttrRaw(*g, n, v.id, v.valueKind, v.bits), 0);
+    ASSERT_EQ(getAttrCount(*g, n), std::size(values));
+    for (std::uint32_t i = 0; i < std::size(values); ++i) {
+        const AttrValue& v = values[i];
+        SCOPED_TRACE(v.id);
+        const AttrValue at = getAttrAt(*g, n, i + 1);
+        EXPECT_EQ(at.id, v.id);
+        EXPECT_EQ(at.valueKind, v.valueKind);
+        EXPECT_EQ(at.bits, v.bits);
+        EXPECT_EQ(getAttrKind(*g, n, v.id), v.valueKind);
+        EXPECT_EQ(getAttrInt(*g, n, v.id), static_cast<std::uint32_t>(v.bits));
+        EXPECT_EQ(getAttrLongLong(*g, n, v.id), static_cast<std::int64_t>(v.bits));
+    }
     EXPECT_EQ(getAttrChar(*g, n, 1), -3);
-    EXPECT_EQ(getAttrInt(*g, n, 2), 0xfffffffeu);
-    EXPECT_EQ(getAttrSigned(*g, n, 2), -2);
-    EXPECT_EQ(getAttrDouble(*g, n, 3), 2.5);
-    EXPECT_EQ(getAttrInt(*g, n, 4), 42u);
-    EXPECT_EQ(getAttrKindAt(*g, n, 4), ATTR_NODE);
-    EXPECT_EQ(getAttrIdAt(*g, n, 3), 3u);
-    EXPECT_EQ(getAttrIdAt(*g, n, 5), 0u);
+    EXPECT_EQ(getAttrDouble(*g, n, 6), 2.5);
+    EXPECT_EQ(getAttrAt(*g, n, std::size(values) + 1).id, 0u);
     EXPECT_EQ(getAttrKindAt(*g, n, 0), 0u);
+    // A text beside an odd identifier.
+    EXPECT_EQ(setAttrString(*g, n, 0xfffffff0u, "odd"), 0);
+    EXPECT_STREQ(getAttrString(*g, n, 0xfffffff0u), "odd");
+    EXPECT_EQ(getAttrInt(*g, n, 0xfffffff0u), 0u);
 }
 
 TEST(Graph, GrowingOneNodeKeepsEveryOtherNodesAttributes) {

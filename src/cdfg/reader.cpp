@@ -247,10 +247,14 @@ public:
         return &g_.nodes.back();
     }
     CdfgAttr* attrs() { return g_.attrs.data(); }
-    void addAttr(CdfgNode& node, const CdfgAttr& a) {
-        g_.attrs.push_back(a);
+    void addAttr(CdfgNode& node, const AttrValue& a) {
+        CdfgAttr stored;
+        if (!cdfg_detail::narrowAttr(a, stored)) stored = storeAttr(g_, a);
+        g_.attrs.push_back(stored);
         ++node.attrCnt;
     }
+    AttrValue valueOf(const CdfgAttr& a) const { return attrValue(g_, a); }
+    CdfgAttr store(const AttrValue& a) { return storeAttr(g_, a); }
     void repeatedAttr() {}
     std::uint64_t text(std::string_view t) { return g_.texts.add(t); }
     std::uint32_t fileName(std::string_view name) {
@@ -314,11 +318,36 @@ public:
         return node;
     }
     CdfgAttr* attrs() { return attrs_; }
-    void addAttr(CdfgNode& node, const CdfgAttr& a) {
-        if (a.valueKind == ATTR_STRING && a.bits != 0) textAttrs_.push_back(attrEnd_);
-        ::new (static_cast<void*>(attrs_ + attrEnd_)) CdfgAttr(a);
+    void addAttr(CdfgNode& node, const AttrValue& a) {
+        CdfgAttr stored = store(a);
+        if (broken_) return;
+        if (stored.code == ATTR_STRING && stored.value != 0) textAttrs_.push_back(attrEnd_);
+        ::new (static_cast<void*>(attrs_ + attrEnd_)) CdfgAttr(stored);
         ++attrEnd_;
         ++node.attrCnt;
+    }
+    // Values that do not fit beside their attribute go into the part's own
+    // list, numbered after the graph's when merged; an attribute kept whole
+    // apart (never one of a front end's) breaks the part off.
+    AttrValue valueOf(const CdfgAttr& a) const {
+        if (a.code == (kAttrWide | ATTR_LONGLONG) || a.code == (kAttrWide | ATTR_FLOAT))
+            return {a.id, a.code & ~kAttrWide, wide_[a.value]};
+        return {a.id, a.code, a.value};  // only its identifier and kind are asked for
+    }
+    CdfgAttr store(const AttrValue& a) {
+        CdfgAttr stored;
+        if (cdfg_detail::narrowAttr(a, stored)) return stored;
+        if (a.id >= kOddAttrId || (a.valueKind != ATTR_LONGLONG && a.valueKind != ATTR_FLOAT) ||
+            wide_.size() >= UINT32_MAX) {
+            broken_ = true;
+            return stored;
+        }
+        stored.id = a.id;
+        stored.code = kAttrWide | a.valueKind;
+        stored.value = static_cast<std::uint32_t>(wide_.size());
+        wide_.push_back(a.bits);
+        wideAttrs_.push_back(attrEnd_);
+        return stored;
     }
     void repeatedAttr() { broken_ = true; }
     std::uint64_t text(std::string_view t) { return texts_.add(t); }
@@ -342,15 +371,21 @@ public:
     // Takes the part into the graph, whose own records end right before it:
     // the arrays grow over what the part wrote, its texts are numbered after
     // the graph's, its file names become the graph's.
-    void mergeInto(CdfgGraph& g) {
+    // False, with the graph unchanged, when its texts or values would be
+    // numbered past what an attribute holds.
+    bool mergeInto(CdfgGraph& g) {
+        const std::uint64_t textBase = g.texts.size();
+        const std::uint64_t wideBase = g.wideBits.size();
+        if (textBase + texts_.size() > UINT32_MAX || wideBase + wide_.size() > UINT32_MAX) return false;
         const std::size_t end = firstIndex_ + count_;
         g.nodes.resize(end);
         g.places.resize(end);
         g.sourceSpans.resize(end);
         g.attrs.resize(attrEnd_);
-        const std::uint64_t textBase = g.texts.size();
         g.texts.takeFrom(texts_);
-        for (std::size_t at : textAttrs_) g.attrs[at].bits += textBase;
+        for (std::size_t at : textAttrs_) g.attrs[at].value += static_cast<std::uint32_t>(textBase);
+        g.wideBits.insert(g.wideBits.end(), wide_.begin(), wide_.end());
+        for (std::size_t at : wideAttrs_) g.attrs[at].value += static_cast<std::uint32_t>(wideBase);
         std::vector<std::uint32_t> names;
         names.reserve(names_.size());
         bool same = true;
@@ -362,6 +397,7 @@ public:
             for (std::size_t i = firstIndex_; i < end; ++i)
                 if (std::uint32_t& name = g.places[i].fileName; name != 0) name = names[name - 1];
         if (count_ > 0) g.lastId = static_cast<NodeId>(nextId_ - 1u);
+        return true;
     }
 
 private:
@@ -379,6 +415,8 @@ private:
     bool broken_ = false;
     TextStore texts_;
     std::vector<std::size_t> textAttrs_;
+    std::vector<std::uint64_t> wide_;
+    std::vector<std::size_t> wideAttrs_;
     std::deque<std::string> names_;
     std::unordered_map<std::string_view, std::uint32_t> nameIndex_;
     std::uint32_t last_ = 0;
@@ -389,19 +427,18 @@ private:
 // keeps the last value, as the setters do. False when the record does not
 // read back as it was written (a repeated identifier).
 template <typename Sink>
-bool addReadAttr(Sink& sink, CdfgNode& node, std::uint32_t attr, std::uint32_t valueKind,
-                 std::uint64_t bits) {
+bool addReadAttr(Sink& sink, CdfgNode& node, const AttrValue& a) {
     CdfgAttr* first = sink.attrs() + node.attrBegin;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
-        if (first[i].id != attr) continue;
+        const AttrValue held = sink.valueOf(first[i]);
+        if (held.id != a.id) continue;
         sink.repeatedAttr();
         // A text never replaces a value of another kind.
-        if (valueKind == ATTR_STRING && first[i].valueKind != ATTR_STRING) return false;
-        first[i].valueKind = valueKind;
-        first[i].bits = bits;
+        if (a.valueKind == ATTR_STRING && held.valueKind != ATTR_STRING) return false;
+        first[i] = sink.store(a);
         return false;
     }
-    sink.addAttr(node, {attr, valueKind, bits});
+    sink.addAttr(node, a);
     return true;
 }
 
@@ -485,7 +522,7 @@ bool readRecords(ByteSource& in, Sink& sink, Next next) {
             if (attr < 64 && !(seen >> attr & 1)) {
                 seen |= std::uint64_t{1} << attr;
                 sink.addAttr(*node, {attr, valueKind, bits});
-            } else if (!addReadAttr(sink, *node, attr, valueKind, bits)) {
+            } else if (!addReadAttr(sink, *node, {attr, valueKind, bits})) {
                 exact = false;
             }
         }
@@ -604,10 +641,8 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     });
     second.join();
     if (!ended && in.offset() == split && partEnded && !part.broken() && g.denseIds &&
-        g.nodes.size() == part.firstIndex()) {
-        part.mergeInto(g);
+        g.nodes.size() == part.firstIndex() && part.mergeInto(g))
         return;
-    }
     // The halves do not join up: the rest is read again, from a mapping of
     // its own, since the second reader has given back pages of this one.
     if (ended) return;

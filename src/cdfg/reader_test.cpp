@@ -132,7 +132,8 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
         std::uint32_t change;  // 1 id out of sequence, 2 repeated identifier, 3 count past the end,
                                // 4 the file cut in that record's position, 5 ids from that record
                                // on counting again from 50 lower (the first half then holds more
-                               // records than the second half's first id leaves room for)
+                               // records than the second half's first id leaves room for),
+                               // 6 an identifier the graph keeps apart from the run
     };
     const std::uint32_t records = 400;
     const Case cases[] = {{"intact", 0, 0},
@@ -142,17 +143,21 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
                           {"damage, first half", 100, 3},
                           {"damage, second half", 300, 3},
                           {"cut short", records, 4},
-                          {"ids counting again, first half", 150, 5}};
+                          {"ids counting again, first half", 150, 5},
+                          {"identifier kept apart, second half", 300, 6}};
     const char* names[] = {"a.c", "b.c", "c.h"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Bytes b;
         for (std::uint32_t id = 1; id <= records; ++id) {
-            const std::uint32_t count = c.at == id && c.change == 3 ? 0x7fffffffu : id % 3 == 0 ? 4 : 3;
+            const std::uint32_t count = c.at == id && c.change == 3 ? 0x7fffffffu : id % 3 == 0 ? 5 : 4;
             const NodeId written = c.change == 5 && id >= c.at ? id - 50 : id;
             b.head(c.at == id && c.change == 1 ? id + 1000 : written, 5, count);
             b.u32(1).u32(ATTR_INT).u32(id).u32(3).u32(ATTR_NODE).u32(id - 1);
-            b.u32(c.at == id && c.change == 2 ? 1 : 4).u32(ATTR_CHAR).data.push_back(static_cast<char>(id));
+            const std::uint32_t charId = c.at == id ? (c.change == 2 ? 1 : c.change == 6 ? 0x10000000u : 4) : 4;
+            b.u32(charId).u32(ATTR_CHAR).data.push_back(static_cast<char>(id));
+            // 64-bit values, most of them too wide to sit beside the identifier.
+            b.u32(5).u32(ATTR_LONGLONG).u32(id % 4 == 0 ? 0 : id).u32(id);
             if (id % 3 == 0) b.u32(2).u32(ATTR_STRING).text("t" + std::to_string(id));
             // The second half meets the file names in another order.
             b.tail(names[(id < records / 2 ? id : records - id) / 50 % 3], id, id % 7);

@@ -61,6 +61,14 @@ using OwningTable = KindAttrTable<owningRule>;
 
 const OwningTable& owningTable() { return OwningTable::get(); }
 
+// The node an owning attribute of a node of the kind names; 0 for any other.
+NodeId ownedLink(const CdfgGraph& g, const OwningTable& owning, std::uint32_t kind, const CdfgAttr& a) {
+    if (a.code == ATTR_NODE) return owning(kind, a.id) ? a.value : 0;
+    if (a.code != kAttrOdd) return 0;
+    const AttrValue& v = g.oddAttrs[a.value];
+    return v.valueKind == ATTR_NODE && owning(kind, v.id) ? static_cast<NodeId>(v.bits) : 0;
+}
+
 // One depth-first walk over NextId links and owning attributes, with the
 // deepest nesting below each node carried up as the walk returns. false at
 // the first cycle (of NextId links too) or nesting too deep, named in reason.
@@ -105,9 +113,7 @@ bool ownershipIsSound(const CdfgGraph& g, std::string& reason) {
             if (edge == 0) {
                 child = indexOf(g, n.next);
             } else {
-                const CdfgAttr& attr = g.attrs[n.attrBegin + edge - 1];
-                if (attr.valueKind == ATTR_NODE && owning(n.kind, attr.id))
-                    child = indexOf(g, static_cast<NodeId>(attr.bits));
+                if (NodeId to = ownedLink(g, owning, n.kind, g.attrs[n.attrBegin + edge - 1])) child = indexOf(g, to);
             }
             if (child == UINT32_MAX) continue;
             const std::uint32_t owned = edge == 0 ? 0 : 1;
@@ -167,9 +173,8 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
         if (std::uint32_t t = target(n.next); t != kNone) edges.push_back(t);
         const CdfgAttr* attr = g.attrs.data() + n.attrBegin;
         for (std::uint32_t a = 0; a < n.attrCnt; ++a)
-            if (attr[a].valueKind == ATTR_NODE && owning(n.kind, attr[a].id))
-                if (std::uint32_t t = target(static_cast<NodeId>(attr[a].bits)); t != kNone)
-                    edges.push_back(t | kOwned);
+            if (NodeId to = ownedLink(g, owning, n.kind, attr[a]))
+                if (std::uint32_t t = target(to); t != kNone) edges.push_back(t | kOwned);
         prev[i] = target(n.prev);
     }
     first[count] = static_cast<std::uint32_t>(edges.size());

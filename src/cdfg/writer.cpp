@@ -46,7 +46,7 @@ char* putText(char* p, std::string_view text) {
     return p + 2 + length;
 }
 
-std::string_view attrText(const CdfgGraph& g, const CdfgAttr& a) {
+std::string_view attrText(const CdfgGraph& g, const AttrValue& a) {
     return a.bits ? g.texts[a.bits] : std::string_view();
 }
 
@@ -57,13 +57,14 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
         place.fileName ? std::string_view(g.fileNames[place.fileName - 1]) : std::string_view();
     std::size_t size = 24 + 2 + textLength(fileName) + 8;
     for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
-        switch (attrs[i].valueKind) {
+        const AttrValue a = attrValue(g, attrs[i]);
+        switch (a.valueKind) {
             case ATTR_CHAR: size += 9; break;
             case ATTR_INT:
             case ATTR_NODE: size += 12; break;
             case ATTR_LONGLONG:
             case ATTR_FLOAT: size += 16; break;
-            case ATTR_STRING: size += 10 + textLength(attrText(g, attrs[i])); break;
+            case ATTR_STRING: size += 10 + textLength(attrText(g, a)); break;
             default: size += 8; break;
         }
     }
@@ -77,7 +78,7 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     p = putU32(p, node.jump);
     p = putU32(p, node.attrCnt);
     for (std::uint32_t i = 0; i < node.attrCnt; ++i) {
-        const CdfgAttr& a = attrs[i];
+        const AttrValue a = attrValue(g, attrs[i]);
         p = putU32(p, a.id);
         p = putU32(p, a.valueKind);
         switch (a.valueKind) {
