@@ -28,6 +28,7 @@ struct CopyMap {
     std::size_t nodesLeft = 0;
     // Attribute values gathered by the copies under way, innermost last.
     std::vector<CdfgAttr> values;
+    CopyReport* report = nullptr;
 };
 
 bool isControlKind(std::uint32_t kind) {
@@ -131,9 +132,14 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
     auto view = [&g](const CdfgAttr& a) {
         return a.code < kAttrWide ? AttrValue{a.id, a.code, a.value} : attrValue(g, a);
     };
-    auto kept = [](const AttrValue& a) {
-        return a.id != 0 && a.valueKind >= ATTR_CHAR && a.valueKind <= ATTR_NODE &&
-               !(a.valueKind == ATTR_STRING && a.bits == 0) && !(a.valueKind == ATTR_NODE && a.bits == 0);
+    // An attribute without a node or a text reads the same when left out;
+    // one left out for its identifier or kind changes the copy's shape.
+    auto kept = [&map](const AttrValue& a) {
+        if (a.id == 0 || a.valueKind < ATTR_CHAR || a.valueKind > ATTR_NODE) {
+            if (map.report) map.report->reshaped = true;
+            return false;
+        }
+        return !(a.valueKind == ATTR_STRING && a.bits == 0) && !(a.valueKind == ATTR_NODE && a.bits == 0);
     };
     auto owned = [&](const AttrValue& a) { return a.valueKind == ATTR_NODE && !shared(fromKind, a.id); };
     bool owns = false;
@@ -240,6 +246,7 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
             map.pairs.emplace_back(n, c);
         } else if (kind == DFG_FUNC_CALL) {
             if (CdfgNode* call = lookupNode(g, c)) call->jump = jump;
+            if (map.report) map.report->calls.emplace_back(n, c);
         } else if (structCloneMode && (kind == CFG_STRUCT || kind == CFG_DECLARE)) {
             structClonePairs.push_back({n, c});
             setMark(g, n, structClonePairs.size());
@@ -354,11 +361,14 @@ NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode) {
     return id;
 }
 
-NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes) {
+NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes, CopyReport* report) {
     if (first == 0) return 0;
     CopyMap map;
     map.nodesLeft = maxNodes ? maxNodes : g.nodes.size() + 1;
+    map.report = report;
     NodeId result = copyChain(g, first, map);
+    // Every node the bound allowed was made: the copy may have been cut short.
+    if (report && map.nodesLeft == 0) report->reshaped = true;
     // Jumps between copied control nodes lead to the first copy of their
     // target: the pairs by old id, the first copied first among equals.
     std::vector<std::pair<NodeId, NodeId>> byOld = map.pairs;

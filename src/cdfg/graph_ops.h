@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "cdfg/graph.h"
 
@@ -36,7 +37,17 @@ void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from);
 // holds more nodes than the graph, so only a damaged graph, whose owned
 // nodes are shared by several owners and would be copied again and again,
 // reaches the bound; the copy then stops where it is.
-NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes = 0);
+// What a copy made, for a walk of the copy to be told from one of the
+// original: the calls copied (original, copy) in the order copied, and
+// whether the copy differs from the original in what a walk along NextId
+// links and owned attributes meets (an attribute left out for its
+// identifier or kind, the copy cut short). An assignment's target side,
+// hung before the edge, is met by no such walk.
+struct CopyReport {
+    std::vector<std::pair<NodeId, NodeId>> calls;
+    bool reshaped = false;
+};
+NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes = 0, CopyReport* report = nullptr);
 // While on, copySubtree records copied CFG_STRUCT/CFG_DECLARE nodes so that
 // declarations follow structures copied in the same clone.
 void setStructCloneMode(bool on);

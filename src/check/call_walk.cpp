@@ -17,7 +17,7 @@ class DepthGuard {
 public:
     explicit DepthGuard(CallWalk& walk) : walk_(walk) {
         openWalk(walk_);
-        ++walk_.depth;
+        if (++walk_.depth > walk_.deepest) walk_.deepest = walk_.depth;
     }
     ~DepthGuard() { --walk_.depth; }
     DepthGuard(const DepthGuard&) = delete;
@@ -212,6 +212,10 @@ void walkFunctionBody(CallWalk& walk, NodeId function) {
     DepthGuard guard(walk);
     if (guard.tooDeep()) return;
     const CdfgGraph& g = *walk.graph;
+    const bool outer = walk.inDeclarations;
+    walk.inDeclarations = false;
     walkStatements(walk, getAttrInt(g, function, CfgFunc_STARTCFG));
+    walk.inDeclarations = true;
     walkDeclarations(walk, getAttrInt(g, function, CfgFunc_DECLARE));
+    walk.inDeclarations = outer;
 }

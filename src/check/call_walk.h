@@ -27,6 +27,10 @@ struct CallWalk {
     // bounds above, since the walk was made.
     std::size_t visitsMade = 0;
     std::size_t cutShort = 0;
+    // The deepest nesting the walk has reached, and whether walkFunctionBody
+    // is in a function's declarations (after its statements).
+    std::size_t deepest = 0;
+    bool inDeclarations = false;
 };
 
 // Levels of one walk. Validation bounds the nesting inside a function, not

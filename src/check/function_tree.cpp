@@ -225,6 +225,12 @@ struct Collection {
     std::vector<std::unordered_set<NodeId>> metInBody;
     // Every call met in each of those bodies, in walk order.
     std::vector<std::vector<NodeId>> callsInBody;
+    // The scan's record of the bodies, by function node; while `replay` is
+    // set, a body it recorded is gone over from the record instead of walked
+    // (see replayable).
+    const ModuleScan* scan = nullptr;
+    const std::unordered_map<NodeId, std::uint32_t>* bodyOf = nullptr;
+    bool replay = false;
 };
 
 TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* name, const char* file) {
@@ -251,11 +257,12 @@ TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* na
 // right after the original in its chain. A copy makes at most as many nodes
 // as the graph held before the first clone, so that clones of a damaged
 // graph cannot double it again and again.
-NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName, std::size_t maxNodes) {
+NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName, std::size_t maxNodes,
+                     CopyReport* report) {
     NodeId following = getNextId(g, function);
     setNextId(g, function, 0);
     setStructCloneMode(true);
-    NodeId clone = copySubtree(g, function, maxNodes);
+    NodeId clone = copySubtree(g, function, maxNodes, report);
     setStructCloneMode(false);
     releaseStructClones(g);
     setNextId(g, function, following);
@@ -266,7 +273,56 @@ NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName
     return clone;
 }
 
-void walkBody(Collection& c, CallWalk& walk, NodeId function) {
+void collectCall(Collection& c, CallWalk& walk, NodeId call);
+
+// The scan's record of the body of `source`, when a walk of `function` (the
+// source itself, or a copy of it that the report describes) from where the
+// walk stands would meet what the record holds: calls, nesting and visits.
+const ModuleScan::Body* recordFor(const Collection& c, const CallWalk& walk, NodeId source,
+                                  const CopyReport* copy) {
+    if (!c.replay || walk.depth == 0 || (copy && copy->reshaped)) return nullptr;
+    auto found = c.bodyOf->find(source);
+    if (found == c.bodyOf->end()) return nullptr;
+    const ModuleScan::Body& body = c.scan->bodies[found->second];
+    if (walk.depth + body.deepest > kMaxCallWalkDepth) return nullptr;
+    return &body;
+}
+
+// Goes over a recorded body as walkFunctionBody would walk it: each call
+// handled at its nesting, the visits counted as they would be made.
+// Calls the copy did not make (initializers it shares with the source) are
+// the source's own.
+bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, const CopyReport* copy) {
+    std::vector<std::pair<NodeId, NodeId>> copies;
+    if (copy) {
+        copies = copy->calls;
+        std::sort(copies.begin(), copies.end());
+        for (std::size_t i = 1; i < copies.size(); ++i)
+            if (copies[i].first == copies[i - 1].first) return false;  // copied twice: walk it
+    }
+    const std::size_t entryDepth = walk.depth;
+    std::uint32_t made = 0;
+    for (std::uint32_t i = body.first; i < body.first + body.count; ++i) {
+        const ModuleScan::MetCall& met = c.scan->met[i].second;
+        walk.visitsLeft -= met.visits - made;
+        walk.visitsMade += met.visits - made;
+        made = met.visits;
+        NodeId call = met.call;
+        if (copy) {
+            auto at = std::lower_bound(copies.begin(), copies.end(), std::pair<NodeId, NodeId>{call, 0});
+            if (at != copies.end() && at->first == call) call = at->second;
+        }
+        walk.depth = entryDepth + met.depth;
+        collectCall(c, walk, call);
+    }
+    walk.depth = entryDepth;
+    walk.visitsLeft -= body.visits - made;
+    walk.visitsMade += body.visits - made;
+    return true;
+}
+
+void walkBody(Collection& c, CallWalk& walk, NodeId function, NodeId source = 0,
+              const CopyReport* copy = nullptr) {
     c.metInBody.emplace_back();
     c.callsInBody.emplace_back();
     const std::size_t cutBefore = walk.cutShort;
@@ -274,7 +330,8 @@ void walkBody(Collection& c, CallWalk& walk, NodeId function) {
     // A chain that loops ends at chainLimit steps, silently; it takes that
     // many visits, so a walk that made fewer met no such end.
     const std::size_t stepLimit = chainLimit(*c.graph);
-    walkFunctionBody(walk, function);
+    const ModuleScan::Body* body = recordFor(c, walk, source ? source : function, copy);
+    if (!body || !replayBody(c, walk, *body, copy)) walkFunctionBody(walk, function);
     if (walk.cutShort == cutBefore && walk.visitsMade - visitsBefore < stepLimit)
         walkedBodyCalls.try_emplace(function, std::move(c.callsInBody.back()));
     c.callsInBody.pop_back();
@@ -311,9 +368,10 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     } else if (auto other = c.anyModule->find(key); other != c.anyModule->end()) {
         use = pushTreeNode(c, other->second, target, cloneName.c_str(), filePtr);
     } else {
-        NodeId clone = cloneFunction(g, target, cloneName, c.maxCloneNodes);
+        CopyReport copy;
+        NodeId clone = cloneFunction(g, target, cloneName, c.maxCloneNodes, c.replay ? &copy : nullptr);
         use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
-        walkBody(c, walk, clone);
+        walkBody(c, walk, clone, target, c.replay ? &copy : nullptr);
     }
     setAttrString(g, call, DfgFuncCall_NAME, std::string_view(use->name));
     setJumpId(g, call, use->node);
@@ -344,29 +402,60 @@ void addTreeNode(ModuleRecord& module, TreeNode* node) {
 
 void startModuleScan(const CdfgGraph& g, ModuleScan& scan) {
     scan.functions.clear();
+    scan.met.clear();
     if (NodeId files = getAttrInt(g, findRoot(g), CfgRoot_ELEMENT)) {
         forEachFunction(g, files, [&](NodeId f) {
             scan.functions.push_back(f);
             return true;
         });
     }
+    scan.bodies.assign(scan.functions.size(), ModuleScan::Body{});
 }
 
 void walkModuleScan(CdfgGraph& g, ModuleScan& scan) {
     std::vector<std::pair<std::size_t, NodeId>> calls;
+    std::vector<std::pair<std::size_t, ModuleScan::MetCall>> met;
     std::size_t function = 0;
+    std::size_t visitsBefore = 0;
+    // Only a call with directives in a function's statements can be a
+    // module's; scanCall decides. The walk goes on into the declarations,
+    // as the collection's walk of a body does, for the record.
     CallWalk walk;
     walk.graph = &g;
-    // Only a call with directives can be a module's; scanCall decides.
-    walk.onCall = [&](CallWalk&, NodeId call) {
+    walk.onCall = [&](CallWalk& w, NodeId call) {
+        met.push_back({function, {call, static_cast<std::uint32_t>(w.depth),
+                                  static_cast<std::uint32_t>(w.visitsMade - visitsBefore)}});
+        if (!w.inDeclarations && getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
+    };
+    // The statements alone, as the scan is defined, for a body whose walk
+    // was cut short.
+    CallWalk statements;
+    statements.graph = &g;
+    statements.onCall = [&](CallWalk&, NodeId call) {
         if (getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
     };
     takeTurns(scan.next, scan.functions.size(), 16, [&](std::size_t i) {
         function = i;
-        walkStatements(walk, getAttrInt(g, scan.functions[i], CfgFunc_STARTCFG));
+        const std::size_t metBefore = met.size(), callsBefore = calls.size(), cutBefore = walk.cutShort;
+        visitsBefore = walk.visitsMade;
+        walk.depth = 0;
+        walk.deepest = 0;
+        walkFunctionBody(walk, scan.functions[i]);
+        const std::size_t visits = walk.visitsMade - visitsBefore;
+        ModuleScan::Body& body = scan.bodies[i];  // this thread's alone
+        if (walk.cutShort == cutBefore && visits < UINT32_MAX) {
+            body.visits = static_cast<std::uint32_t>(visits);
+            body.deepest = static_cast<std::uint32_t>(walk.deepest);
+            body.usable = true;
+            return;
+        }
+        met.resize(metBefore);
+        calls.resize(callsBefore);
+        walkStatements(statements, getAttrInt(g, scan.functions[i], CfgFunc_STARTCFG));
     });
     std::lock_guard<std::mutex> lock(scan.lock);
     scan.calls.insert(scan.calls.end(), calls.begin(), calls.end());
+    scan.met.insert(scan.met.end(), met.begin(), met.end());
 }
 
 int finishModuleScan(CdfgGraph& g, ModuleScan& scan) {
@@ -384,8 +473,13 @@ int finishModuleScan(CdfgGraph& g, ModuleScan& scan) {
     }
     // In the order one walk of the functions, one after the other, meets
     // them: each function was walked by one thread, in order.
-    std::stable_sort(scan.calls.begin(), scan.calls.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    auto byFunction = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::stable_sort(scan.calls.begin(), scan.calls.end(), byFunction);
+    std::stable_sort(scan.met.begin(), scan.met.end(), byFunction);
+    for (std::size_t i = 0; i < scan.met.size(); ++i) {
+        ModuleScan::Body& body = scan.bodies[scan.met[i].first];
+        if (body.count++ == 0) body.first = static_cast<std::uint32_t>(i);
+    }
     DirectiveScan directives;
     for (const auto& [function, call] : scan.calls) scanCall(directives, g, call);
 
@@ -404,15 +498,60 @@ int scanModules(CdfgGraph& g) {
     return finishModuleScan(g, scan);
 }
 
-void collectFunctionTree(CdfgGraph& g) {
+namespace {
+
+// Whether the bodies a module's collection walks may be gone over from the
+// scan's record. They may when the record stands for every walk that could
+// be made, so that none can be cut short: every function the module's
+// function reaches (through the calls as they now are) is one the scan
+// recorded, none of them is a module's function (whose calls a collection
+// changes as it goes, and which a prefix would have copied over and over),
+// and walking each once, and a copy of each once, stays within the visits
+// of one walk.
+bool replayable(const CdfgGraph& g, const ModuleScan& scan, const std::unordered_map<NodeId, std::uint32_t>& bodyOf,
+                const std::unordered_set<NodeId>& moduleFunctions, NodeId root) {
+    std::unordered_set<NodeId> seen{root};
+    std::vector<NodeId> pending{root};
+    std::uint64_t visits = 0;
+    while (!pending.empty()) {
+        const NodeId f = pending.back();
+        pending.pop_back();
+        auto found = bodyOf.find(f);
+        if (found == bodyOf.end()) return false;
+        const ModuleScan::Body& body = scan.bodies[found->second];
+        visits += body.visits;
+        for (std::uint32_t i = body.first; i < body.first + body.count; ++i) {
+            const NodeId target = getJumpId(g, scan.met[i].second.call);
+            if (!target || !seen.insert(target).second) continue;
+            if (moduleFunctions.count(target)) return false;
+            pending.push_back(target);
+        }
+    }
+    const std::uint64_t budget = kCallWalkVisitsPerNode * (g.nodes.size() + 1) + kCallWalkMinVisits;
+    return 2 * visits + 2 < budget;
+}
+
+}  // namespace
+
+void collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
     std::unordered_map<std::string, NodeId> anyModule;
     const std::size_t maxCloneNodes = g.nodes.size() + 1;
+    std::unordered_map<NodeId, std::uint32_t> bodyOf;
+    std::unordered_set<NodeId> moduleFunctions;
+    if (scan) {
+        for (std::size_t i = 0; i < scan->functions.size(); ++i)
+            if (scan->bodies[i].usable) bodyOf.emplace(scan->functions[i], static_cast<std::uint32_t>(i));
+        for (const ModuleRecord* m = moduleList; m; m = m->next) moduleFunctions.insert(m->function);
+    }
     for (ModuleRecord* m = moduleList; m; m = m->next) {
         Collection c;
         c.graph = &g;
         c.module = m;
         c.anyModule = &anyModule;
         c.maxCloneNodes = maxCloneNodes;
+        c.scan = scan;
+        c.bodyOf = &bodyOf;
+        c.replay = scan && replayable(g, *scan, bodyOf, moduleFunctions, m->function);
         CallWalk walk;
         walk.graph = &g;
         walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };
@@ -423,8 +562,11 @@ void collectFunctionTree(CdfgGraph& g) {
 }
 
 int buildFunctionTree(CdfgGraph& g) {
-    if (scanModules(g) != 0) return -1;
-    collectFunctionTree(g);
+    ModuleScan scan;
+    startModuleScan(g, scan);
+    walkModuleScan(g, scan);
+    if (finishModuleScan(g, scan) != 0) return -1;
+    collectFunctionTree(g, &scan);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -46,7 +47,11 @@ int buildFunctionTree(CdfgGraph& g);
 // makes the module list anew (0, or -1 after message 501 or 502). The
 // collection then adds the functions each module reaches.
 int scanModules(CdfgGraph& g);
-void collectFunctionTree(CdfgGraph& g);
+struct ModuleScan;
+// With the scan's record of the function bodies (when the graph has not
+// changed since), the collection goes over the calls of a body that the
+// scan met instead of walking it again.
+void collectFunctionTree(CdfgGraph& g, const ModuleScan* scan = nullptr);
 
 // The scan in parts, so that threads can share its walk: start lists the
 // functions; walkModuleScan, in any number of threads at once, takes the
@@ -59,6 +64,22 @@ struct ModuleScan {
     std::atomic<std::size_t> next{0};
     std::mutex lock;
     std::vector<std::pair<std::size_t, NodeId>> calls;  // (function position, call)
+    // What a walk of each function's body (walkFunctionBody, from nesting 0)
+    // met: every call with the nesting and the visits made up to it, in walk
+    // order; usable when nothing cut the walk short.
+    struct MetCall {
+        NodeId call;
+        std::uint32_t depth;
+        std::uint32_t visits;
+    };
+    struct Body {
+        std::uint32_t first = 0, count = 0;  // in met, once finished
+        std::uint32_t visits = 0;
+        std::uint32_t deepest = 0;
+        bool usable = false;
+    };
+    std::vector<Body> bodies;  // at function positions
+    std::vector<std::pair<std::size_t, MetCall>> met;  // (function position, call)
 };
 void startModuleScan(const CdfgGraph& g, ModuleScan& scan);
 void walkModuleScan(CdfgGraph& g, ModuleScan& scan);

@@ -271,7 +271,7 @@ int runSequence() {
         progress("--- Makeing of function tree ...\n");
         if (prototypesEarly) {
             if (finishModuleScan(*graph, moduleScan) != 0) return closeRun(-1);
-            collectFunctionTree(*graph);
+            collectFunctionTree(*graph, &moduleScan);
         } else if (buildFunctionTree(*graph) != 0) {
             return closeRun(-1);
         }
