@@ -231,6 +231,7 @@ struct Collection {
     const ModuleScan* scan = nullptr;
     const std::unordered_map<NodeId, std::uint32_t>* bodyOf = nullptr;
     bool replay = false;
+    std::size_t* replayed = nullptr;
 };
 
 TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* name, const char* file) {
@@ -318,6 +319,7 @@ bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, con
     walk.depth = entryDepth;
     walk.visitsLeft -= body.visits - made;
     walk.visitsMade += body.visits - made;
+    ++*c.replayed;
     return true;
 }
 
@@ -533,7 +535,8 @@ bool replayable(const CdfgGraph& g, const ModuleScan& scan, const std::unordered
 
 }  // namespace
 
-void collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
+std::size_t collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
+    std::size_t replayed = 0;
     std::unordered_map<std::string, NodeId> anyModule;
     const std::size_t maxCloneNodes = g.nodes.size() + 1;
     std::unordered_map<NodeId, std::uint32_t> bodyOf;
@@ -552,6 +555,7 @@ void collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
         c.scan = scan;
         c.bodyOf = &bodyOf;
         c.replay = scan && replayable(g, *scan, bodyOf, moduleFunctions, m->function);
+        c.replayed = &replayed;
         CallWalk walk;
         walk.graph = &g;
         walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };
@@ -559,6 +563,7 @@ void collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
     }
     // Built now, so that the passes after it, two at a time, only read it.
     refreshIndex();
+    return replayed;
 }
 
 int buildFunctionTree(CdfgGraph& g) {

@@ -50,8 +50,9 @@ int scanModules(CdfgGraph& g);
 struct ModuleScan;
 // With the scan's record of the function bodies (when the graph has not
 // changed since), the collection goes over the calls of a body that the
-// scan met instead of walking it again.
-void collectFunctionTree(CdfgGraph& g, const ModuleScan* scan = nullptr);
+// scan met instead of walking it again; the number of bodies it went over
+// so. Either way the tree and the graph come out the same.
+std::size_t collectFunctionTree(CdfgGraph& g, const ModuleScan* scan = nullptr);
 
 // The scan in parts, so that threads can share its walk: start lists the
 // functions; walkModuleScan, in any number of threads at once, takes the

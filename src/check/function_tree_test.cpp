@@ -1,0 +1,71 @@
+#include "check/function_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cdfg/writer.h"
+#include "support/c_program.h"
+
+namespace {
+
+// The tree, the graph and the calls of each walked body, as text.
+std::string outcome(const CdfgGraph& g) {
+    std::string text;
+    writeCdfgBytes(g, text);
+    for (const ModuleRecord* m = moduleList; m; m = m->next) {
+        text += "\nmodule " + m->name + " " + std::to_string(m->function);
+        for (const TreeNode* t = m->tree; t; t = t->next)
+            text += "\n  " + t->name + " " + std::to_string(t->node) + " " + std::to_string(t->called);
+    }
+    for (NodeId f = 1; f <= g.lastId; ++f)
+        if (const std::vector<NodeId>* calls = callsOfWalkedBody(f)) {
+            text += "\nbody " + std::to_string(f) + ":";
+            for (NodeId call : *calls) text += " " + std::to_string(call);
+        }
+    return text;
+}
+
+// Going over the bodies from the scan's record makes what walking them
+// makes: copies under prefixes, initializers a copy shares with its
+// original (their calls handled in each), recursion, a module's function
+// reached from another module (whose collection then walks).
+TEST(FunctionTree, BodiesFromTheScansRecordMakeTheTreeWalksMake) {
+    const struct {
+        const char* what;
+        const char* modules;
+        std::size_t atLeast;  // bodies gone over from the record
+    } rows[] = {
+        {"prefixes, plain", "top1(a); //tavik module prefix=p\n top3(a); //tavik module\n", 5},
+        {"module reached from a module", "top2(a); //tavik module prefix=q\n top1(a); //tavik module prefix=p\n", 4},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string program = std::string(R"(
+struct pt { int x; int k; };
+int leaf(int v) { return v + 1; }
+int mid(int v) { struct pt s = { leaf(v), 2 }; return leaf(s.x) + s.k; }
+int rec2(int n);
+int rec(int n) { if (n > 0) return rec2(n - 1); return mid(n); }
+int rec2(int n) { return rec(n) + leaf(n); }
+void top1(int a) { int r; r = mid(a) + rec(a); }
+void top2(int a) { int r; r = mid(a); top1(a); }
+void top3(int a) { int r; r = leaf(a); }
+int main(int argc, char *argv[]) { int a = 1; )") + row.modules + " return 0; }\n";
+        auto recorded = tb::compileC(program);
+        auto walked = tb::compileC(program);
+        ASSERT_TRUE(recorded && walked);
+        ModuleScan scan;
+        startModuleScan(*recorded, scan);
+        walkModuleScan(*recorded, scan);
+        ASSERT_EQ(finishModuleScan(*recorded, scan), 0);
+        EXPECT_GE(collectFunctionTree(*recorded, &scan), row.atLeast);
+        const std::string fromRecord = outcome(*recorded);
+        ASSERT_EQ(scanModules(*walked), 0);
+        EXPECT_EQ(collectFunctionTree(*walked), 0u);
+        EXPECT_EQ(outcome(*walked), fromRecord);
+        releaseModuleList();
+    }
+}
+
+}  // namespace
