@@ -1,6 +1,7 @@
 #include "cdfg/validate.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "cdfg/graph_ops.h"
@@ -133,9 +134,52 @@ bool ownershipIsSound(const CdfgGraph& g, std::string& reason) {
     return true;
 }
 
-// Arrays the size of the graph take its allocator: whole huge pages.
+// The storage the node list has room for past its end, lent to the arrays
+// below while nothing adds nodes: copies of functions later fill the same
+// pages, which are then in memory already instead of fresh (a fresh page
+// costs a fault and its zeroing). Blocks are handed out one after another;
+// what does not fit takes whole huge pages of its own.
+class SpareRoom {
+public:
+    explicit SpareRoom(const CdfgGraph& g)
+        : next_(const_cast<char*>(reinterpret_cast<const char*>(g.nodes.data() + g.nodes.size()))),
+          end_(const_cast<char*>(reinterpret_cast<const char*>(g.nodes.data() + g.nodes.capacity()))) {}
+    void* take(std::size_t bytes) {
+        const std::uintptr_t at = (reinterpret_cast<std::uintptr_t>(next_) + 63) & ~std::uintptr_t{63};
+        if (at > reinterpret_cast<std::uintptr_t>(end_) || reinterpret_cast<std::uintptr_t>(end_) - at < bytes)
+            return nullptr;
+        next_ = reinterpret_cast<char*>(at + bytes);
+        return reinterpret_cast<void*>(at);
+    }
+    bool holds(const void* p) const { return p >= begin_ && p < end_; }
+
+private:
+    char* next_;
+    char* const end_;
+    const void* const begin_ = next_;
+};
+
 template <typename T>
-using Array = std::vector<T, HugePageAllocator<T>>;
+struct SpareAllocator {
+    using value_type = T;
+    SpareRoom* room;
+    explicit SpareAllocator(SpareRoom& r) noexcept : room(&r) {}
+    template <typename U>
+    SpareAllocator(const SpareAllocator<U>& other) noexcept : room(other.room) {}
+    T* allocate(std::size_t n) {
+        if (n <= SIZE_MAX / sizeof(T))
+            if (void* p = room->take(n * sizeof(T))) return static_cast<T*>(p);
+        return HugePageAllocator<T>().allocate(n);
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (!room->holds(p)) HugePageAllocator<T>().deallocate(p, n);
+    }
+    template <typename U>
+    bool operator==(const SpareAllocator<U>& other) const noexcept { return room == other.room; }
+};
+
+template <typename T>
+using Array = std::vector<T, SpareAllocator<T>>;
 
 // The verdict of ownershipIsSound and of the PrevId loop search together,
 // without naming the damage, on compact copies of the links that stay in the
@@ -155,14 +199,15 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
         const std::uint32_t i = id - 1u;
         return i < count ? i : kNone;
     };
+    SpareRoom room(g);
     // 0 unvisited, 1 open, 2 done, 3 no live node.
-    Array<std::uint8_t> state(count, 0);
+    Array<std::uint8_t> state(count, 0, SpareAllocator<std::uint8_t>(room));
     // Each node's walk edges in walk order, NextId first; kOwned marks an
     // edge through an owning attribute.
-    Array<std::uint32_t> first(std::size_t{count} + 1);
-    Array<std::uint32_t> edges;
+    Array<std::uint32_t> first(std::size_t{count} + 1, SpareAllocator<std::uint32_t>(room));
+    Array<std::uint32_t> edges{SpareAllocator<std::uint32_t>(room)};
     edges.reserve(count + count / 2);
-    Array<std::uint32_t> prev(count, kNone);
+    Array<std::uint32_t> prev(count, kNone, SpareAllocator<std::uint32_t>(room));
     for (std::uint32_t i = 0; i < count; ++i) {
         first[i] = static_cast<std::uint32_t>(edges.size());
         const CdfgNode& n = g.nodes[i];
@@ -181,19 +226,19 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
 
     // PrevId chains (kNone is past every index).
     if (chainLoopAt(state, count, [&](std::size_t i) -> std::size_t { return prev[i]; }) != count) return false;
-    decltype(prev)().swap(prev);
+    Array<std::uint32_t>(SpareAllocator<std::uint32_t>(room)).swap(prev);
     for (std::uint8_t& s : state) s = s == 3 ? 3 : 0;
 
     // Depth below each node, in levels of owned edges: a node found deeper
     // than the limit ends the walk, so no depth exceeds it by more than one.
     static_assert(kMaxNestingDepth < UINT16_MAX);
-    Array<std::uint16_t> depth(count, 0);
+    Array<std::uint16_t> depth(count, 0, SpareAllocator<std::uint16_t>(room));
     struct Frame {
         std::uint32_t node;
         std::uint32_t edge;   // next edge to follow, an index into edges
         std::uint32_t owned;  // 1 when reached through an owning attribute
     };
-    Array<Frame> stack;
+    Array<Frame> stack{SpareAllocator<Frame>(room)};
     for (std::uint32_t start = 0; start < count; ++start) {
         if (state[start] != 0) continue;
         state[start] = 1;
