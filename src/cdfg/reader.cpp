@@ -133,11 +133,11 @@ public:
         return true;
     }
 
-    // A text field: 16-bit length, then the bytes. The view lies in the
-    // source's bytes.
     // Goes back to an offset already consumed.
     void rewind(std::uint64_t offset) { pos_ = static_cast<std::size_t>(offset); }
 
+    // A text field: 16-bit length, then the bytes. The view lies in the
+    // source's bytes.
     bool readText(std::string_view& text) {
         if (end_ - pos_ < 2) return fail();
         std::size_t length = (std::size_t{data_[pos_]} << 8) | data_[pos_ + 1];

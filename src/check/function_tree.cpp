@@ -293,13 +293,14 @@ const ModuleScan::Body* recordFor(const Collection& c, const CallWalk& walk, Nod
 // handled at its nesting, the visits counted as they would be made.
 // Calls the copy did not make (initializers it shares with the source) are
 // the source's own.
-bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, const CopyReport* copy) {
-    std::vector<std::pair<NodeId, NodeId>> copies;
+bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, CopyReport* copy) {
     if (copy) {
-        copies = copy->calls;
+        std::vector<std::pair<NodeId, NodeId>>& copies = copy->calls;
         std::sort(copies.begin(), copies.end());
-        for (std::size_t i = 1; i < copies.size(); ++i)
-            if (copies[i].first == copies[i - 1].first) return false;  // copied twice: walk it
+        if (std::adjacent_find(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
+                return a.first == b.first;
+            }) != copies.end())
+            return false;  // a call copied twice: walk it
     }
     const std::size_t entryDepth = walk.depth;
     std::uint32_t made = 0;
@@ -310,6 +311,7 @@ bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, con
         made = met.visits;
         NodeId call = met.call;
         if (copy) {
+            const auto& copies = copy->calls;
             auto at = std::lower_bound(copies.begin(), copies.end(), std::pair<NodeId, NodeId>{call, 0});
             if (at != copies.end() && at->first == call) call = at->second;
         }
@@ -323,8 +325,7 @@ bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, con
     return true;
 }
 
-void walkBody(Collection& c, CallWalk& walk, NodeId function, NodeId source = 0,
-              const CopyReport* copy = nullptr) {
+void walkBody(Collection& c, CallWalk& walk, NodeId function, NodeId source = 0, CopyReport* copy = nullptr) {
     c.metInBody.emplace_back();
     c.callsInBody.emplace_back();
     const std::size_t cutBefore = walk.cutShort;
@@ -493,8 +494,7 @@ int finishModuleScan(CdfgGraph& g, ModuleScan& scan) {
     return 0;
 }
 
-int scanModules(CdfgGraph& g) {
-    ModuleScan scan;
+int scanModules(CdfgGraph& g, ModuleScan& scan) {
     startModuleScan(g, scan);
     walkModuleScan(g, scan);
     return finishModuleScan(g, scan);
@@ -568,9 +568,7 @@ std::size_t collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
 
 int buildFunctionTree(CdfgGraph& g) {
     ModuleScan scan;
-    startModuleScan(g, scan);
-    walkModuleScan(g, scan);
-    if (finishModuleScan(g, scan) != 0) return -1;
+    if (scanModules(g, scan) != 0) return -1;
     collectFunctionTree(g, &scan);
     return 0;
 }

@@ -44,10 +44,11 @@ extern NodeId evalFunction;
 // call is released first.
 int buildFunctionTree(CdfgGraph& g);
 // Its two steps. The scan finds main and the module directives on calls and
-// makes the module list anew (0, or -1 after message 501 or 502). The
-// collection then adds the functions each module reaches.
-int scanModules(CdfgGraph& g);
+// makes the module list anew (0, or -1 after message 501 or 502), keeping
+// its record in `scan`. The collection then adds the functions each module
+// reaches.
 struct ModuleScan;
+int scanModules(CdfgGraph& g, ModuleScan& scan);
 // With the scan's record of the function bodies (when the graph has not
 // changed since), the collection goes over the calls of a body that the
 // scan met instead of walking it again; the number of bodies it went over
