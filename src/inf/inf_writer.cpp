@@ -45,6 +45,13 @@ struct CallRecord {
     std::uint32_t end = 0;
 };
 
+// A declaration the file lists: its name and the text of its first directive,
+// taken while the walk has its node in hand (nullptr: none).
+struct DeclarationRecord {
+    const char* name = nullptr;
+    const char* directive = nullptr;
+};
+
 struct FunctionRecord {
     bool reached = false;
     std::uint32_t callBegin = 0, callEnd = 0;
@@ -58,13 +65,13 @@ struct InfWriter {
     std::vector<FunctionRecord> functions;
     std::vector<CallRecord> calls;
     // Declarations whose records the file lists, in walk order.
-    std::vector<NodeId> declarations;
+    std::vector<DeclarationRecord> declarations;
     // Targets of module directives in the order found (repeats kept).
     std::vector<NodeId> moduleFunctions;
     // Functions in the order first reached (depth-first pre-order).
     std::vector<NodeId> reachList;
     NodeId mainFunction = 0;
-    std::FILE* out = nullptr;
+    std::string* out = nullptr;
     std::size_t depth = 0;
     // Node visits left. A well-formed graph visits each node at most once;
     // the budget stops a corrupt graph whose links share or loop from making
@@ -89,8 +96,6 @@ bool spend(InfWriter& w) {
     --w.budget;
     return true;
 }
-
-const char* text(const char* s) { return s ? s : ""; }
 
 // Text of the first directive of a chain, whatever its type.
 const char* firstDirectiveText(const CdfgGraph& g, NodeId first) {
@@ -210,7 +215,9 @@ void walkDeclarations(InfWriter& w, NodeId first) {
         if (getKind(g, d) != CFG_DECLARE) continue;
         bool voidParameter = getAttrSigned(g, d, CfgDecl_VALTYPE) == DECL_VALTYPE_VOID &&
                              getAttrSigned(g, d, CfgDecl_POINTERCNT) == 0;
-        if (!voidParameter) w.declarations.push_back(d);
+        if (!voidParameter)
+            w.declarations.push_back({getAttrString(g, d, CfgDecl_NAME),
+                                      firstDirectiveText(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))});
         walkExpression(w, getAttrInt(g, d, CfgDecl_INIT));
         for (NodeId dim : chain(g, getAttrInt(g, d, CfgDecl_DIMNODE))) walkExpression(w, getAttrInt(g, dim, DfgDim_NODE));
     }
@@ -304,32 +311,49 @@ void collect(InfWriter& w) {
     }
 }
 
+// Appends a text up to its first NUL, as "%s" would print it.
+void put(std::string& out, const char* s) {
+    if (s) out.append(s);
+}
+
 void writeFile(InfWriter& w) {
     const CdfgGraph& g = *w.graph;
-    std::fputs("%%\n", w.out);
-    std::fputs("+-+-+module(s)+-+-+\n", w.out);
+    std::string& out = *w.out;
+    out += "%%\n";
+    out += "+-+-+module(s)+-+-+\n";
     if (w.moduleFunctions.empty()) {
-        std::fputs(" ...no module(only test bench).\n", w.out);
+        out += " ...no module(only test bench).\n";
     } else {
-        for (NodeId m : w.moduleFunctions)
-            std::fprintf(w.out, " >> `%s()'\n", text(getAttrString(g, m, CfgFunc_NAME)));
+        for (NodeId m : w.moduleFunctions) {
+            out += " >> `";
+            put(out, getAttrString(g, m, CfgFunc_NAME));
+            out += "()'\n";
+        }
         long long submodules = static_cast<long long>(w.reachList.size()) -
                                static_cast<long long>(w.moduleFunctions.size());
-        std::fprintf(w.out, " ...and %lld submodule(s).\n", submodules);
+        out += " ...and ";
+        out += std::to_string(submodules);
+        out += " submodule(s).\n";
     }
-    std::fputs("\n", w.out);
-    std::fputs("%%\n", w.out);
+    out += "\n";
+    out += "%%\n";
     for (NodeId f : w.reachList) {
         const FunctionRecord& record = w.functions[w.functionTable[f]];
-        std::fprintf(w.out, "%s,%s,\"%s\"", text(getAttrString(g, f, CfgFunc_NAME)),
-                     text(getFileName(g, f)),
-                     text(firstDirectiveText(g, getAttrInt(g, f, CfgFunc_DIRECTIVE))));
+        put(out, getAttrString(g, f, CfgFunc_NAME));
+        out += ',';
+        put(out, getFileName(g, f));
+        out += ",\"";
+        put(out, firstDirectiveText(g, getAttrInt(g, f, CfgFunc_DIRECTIVE)));
+        out += '"';
         for (std::uint32_t i = record.declBegin; i < record.declEnd; ++i) {
-            NodeId d = w.declarations[i];
-            std::fprintf(w.out, "%%%s,\"%s\"", text(getAttrString(g, d, CfgDecl_NAME)),
-                         text(firstDirectiveText(g, getAttrInt(g, d, CfgDecl_DIRECTIVE))));
+            const DeclarationRecord& d = w.declarations[i];
+            out += '%';
+            put(out, d.name);
+            out += ",\"";
+            put(out, d.directive);
+            out += '"';
         }
-        std::fputs(";", w.out);
+        out += ';';
     }
 }
 
@@ -352,15 +376,8 @@ PreparedInfPtr prepareInf(CdfgGraph& g) {
         inf->hasMain = w.mainFunction != 0;
         if (!inf->hasMain) return inf;
         for (std::size_t i = 0; i < w.moduleFunctions.size(); ++i) visit(w, w.moduleFunctions[i], 0);
-        char* buffer = nullptr;
-        std::size_t size = 0;
-        w.out = open_memstream(&buffer, &size);
-        if (!w.out) throw std::bad_alloc();
+        w.out = &inf->text;
         writeFile(w);
-        bool closed = std::fclose(w.out) == 0;
-        if (buffer) inf->text.assign(buffer, size);
-        std::free(buffer);
-        if (!closed) throw std::bad_alloc();
     } catch (const std::bad_alloc&) {
         inf->memoryFailed = true;
     }
