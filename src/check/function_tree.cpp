@@ -207,9 +207,13 @@ void scanCall(DirectiveScan& scan, const CdfgGraph& g, NodeId call) {
 struct Collection {
     CdfgGraph* graph = nullptr;
     ModuleRecord* module = nullptr;
-    // This module's tree nodes by (node, name, file) and by (called, name, file).
-    std::unordered_set<std::string> byNode;
-    std::unordered_map<std::string, TreeNode*> byCalled;
+    // This module's tree nodes by (node, name, file) and by (called, name,
+    // file). A function's name and file never change while the tree is made
+    // (a copy is named as it is made), and the name of a copy follows from
+    // the called function's and the module's prefix, so within one module
+    // the function node stands for the whole key.
+    std::unordered_set<NodeId> byNode;
+    std::unordered_map<NodeId, TreeNode*> byCalled;
     // Every module's tree nodes by (called, name, file): the node they reach.
     // Tree nodes with the same key always reach the same node (a clone is
     // made only when no module has one), so the first one stands for all.
@@ -247,10 +251,9 @@ TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* na
         t->hasFile = true;
     }
     addTreeNode(*c.module, t);
-    c.byNode.insert(treeKey(node, name, file));
-    std::string calledKey = treeKey(called, name, file);
-    c.byCalled.emplace(calledKey, t);
-    c.anyModule->emplace(calledKey, node);
+    c.byNode.insert(node);
+    c.byCalled.emplace(called, t);
+    c.anyModule->emplace(treeKey(called, name, file), node);
     return t;
 }
 
@@ -275,6 +278,7 @@ NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName
 }
 
 void collectCall(Collection& c, CallWalk& walk, NodeId call);
+const TreeNode* addToTree(Collection& c, CallWalk& walk, NodeId target);
 
 // The scan's record of the body of `source`, when a walk of `function` (the
 // source itself, or a copy of it that the report describes) from where the
@@ -346,6 +350,22 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     c.callsInBody.back().push_back(call);
     NodeId target = getJumpId(g, call);
     if (!target) return;
+    if (!c.module->hasPrefix) {
+        if (!c.byNode.count(target)) addToTree(c, walk, target);
+        return;
+    }
+    if (!c.metInBody.back().insert(call).second) return;
+    auto own = c.byCalled.find(target);
+    const TreeNode* use = own != c.byCalled.end() ? own->second : addToTree(c, walk, target);
+    setAttrString(g, call, DfgFuncCall_NAME, std::string_view(use->name));
+    setJumpId(g, call, use->node);
+}
+
+// A function this module's tree has no node for yet, and its tree node: the
+// function itself, or with the module's prefix the copy of it that another
+// module has or a copy made now; a body new to the tree is walked.
+const TreeNode* addToTree(Collection& c, CallWalk& walk, NodeId target) {
+    CdfgGraph& g = *c.graph;
     // Copies: the graph's text store may grow while they are in use.
     const char* rawName = nameOf(g, target);
     const char* rawFile = getFileName(g, target);
@@ -356,28 +376,20 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     ModuleRecord& m = *c.module;
 
     if (!m.hasPrefix) {
-        if (c.byNode.count(treeKey(target, namePtr, filePtr))) return;
-        pushTreeNode(c, target, target, namePtr, filePtr);
+        const TreeNode* use = pushTreeNode(c, target, target, namePtr, filePtr);
         walkBody(c, walk, target);
-        return;
+        return use;
     }
 
-    if (!c.metInBody.back().insert(call).second) return;
     std::string cloneName = m.prefix + "_" + name;
     std::string key = treeKey(target, cloneName.c_str(), filePtr);
-    const TreeNode* use = nullptr;
-    if (auto own = c.byCalled.find(key); own != c.byCalled.end()) {
-        use = own->second;
-    } else if (auto other = c.anyModule->find(key); other != c.anyModule->end()) {
-        use = pushTreeNode(c, other->second, target, cloneName.c_str(), filePtr);
-    } else {
-        CopyReport copy;
-        NodeId clone = cloneFunction(g, target, cloneName, c.maxCloneNodes, c.replay ? &copy : nullptr);
-        use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
-        walkBody(c, walk, clone, target, c.replay ? &copy : nullptr);
-    }
-    setAttrString(g, call, DfgFuncCall_NAME, std::string_view(use->name));
-    setJumpId(g, call, use->node);
+    if (auto other = c.anyModule->find(key); other != c.anyModule->end())
+        return pushTreeNode(c, other->second, target, cloneName.c_str(), filePtr);
+    CopyReport copy;
+    NodeId clone = cloneFunction(g, target, cloneName, c.maxCloneNodes, c.replay ? &copy : nullptr);
+    const TreeNode* use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
+    walkBody(c, walk, clone, target, c.replay ? &copy : nullptr);
+    return use;
 }
 
 template <typename Visit>
