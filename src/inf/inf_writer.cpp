@@ -1,7 +1,6 @@
 #include "inf/inf_writer.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <cstring>
 #include <memory>
