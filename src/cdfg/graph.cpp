@@ -95,11 +95,7 @@ AttrValue attrValue(const CdfgGraph& g, const CdfgAttr& a) {
 CdfgAttr storeAttr(CdfgGraph& g, const AttrValue& a) {
     CdfgAttr stored;
     if (cdfg_detail::narrowAttr(a, stored)) return stored;
-    if (a.id < kOddAttrId && (a.valueKind == ATTR_LONGLONG || a.valueKind == ATTR_FLOAT) &&
-        g.wideBits.size() < UINT32_MAX) {
-        stored.id = a.id;
-        stored.code = kAttrWide | a.valueKind;
-        stored.value = static_cast<std::uint32_t>(g.wideBits.size());
+    if (cdfg_detail::wideAttr(a, g.wideBits.size(), stored)) {
         g.wideBits.push_back(a.bits);
         return stored;
     }

@@ -305,6 +305,17 @@ TAVIK_ALWAYS_INLINE bool narrowAttr(const AttrValue& a, CdfgAttr& stored) {
     return true;
 }
 
+// The stored form of an attribute whose 64-bit value goes at `index` of a
+// list of values kept apart; false for one such a list does not take.
+TAVIK_ALWAYS_INLINE bool wideAttr(const AttrValue& a, std::size_t index, CdfgAttr& stored) {
+    if (a.id >= kOddAttrId || (a.valueKind != ATTR_LONGLONG && a.valueKind != ATTR_FLOAT) || index >= UINT32_MAX)
+        return false;
+    stored.id = a.id;
+    stored.code = kAttrWide | a.valueKind;
+    stored.value = static_cast<std::uint32_t>(index);
+    return true;
+}
+
 // getAttrInt's value of an attribute: its low 32 bits, 0 for a text.
 TAVIK_ALWAYS_INLINE std::uint32_t intOf(const CdfgGraph& g, const CdfgAttr& a) {
     if (a.code < kAttrWide) [[likely]]

@@ -337,14 +337,10 @@ public:
     CdfgAttr store(const AttrValue& a) {
         CdfgAttr stored;
         if (cdfg_detail::narrowAttr(a, stored)) return stored;
-        if (a.id >= kOddAttrId || (a.valueKind != ATTR_LONGLONG && a.valueKind != ATTR_FLOAT) ||
-            wide_.size() >= UINT32_MAX) {
+        if (!cdfg_detail::wideAttr(a, wide_.size(), stored)) {
             broken_ = true;
             return stored;
         }
-        stored.id = a.id;
-        stored.code = kAttrWide | a.valueKind;
-        stored.value = static_cast<std::uint32_t>(wide_.size());
         wide_.push_back(a.bits);
         wideAttrs_.push_back(attrEnd_);
         return stored;

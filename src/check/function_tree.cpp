@@ -214,9 +214,10 @@ struct Collection {
     // the function node stands for the whole key.
     std::unordered_set<NodeId> byNode;
     std::unordered_map<NodeId, TreeNode*> byCalled;
-    // Every module's tree nodes by (called, name, file): the node they reach.
-    // Tree nodes with the same key always reach the same node (a clone is
-    // made only when no module has one), so the first one stands for all.
+    // Every prefixed module's tree nodes by (called, name, file): the node
+    // they reach. Tree nodes with the same key always reach the same node (a
+    // clone is made only when no module has one), so the first one stands
+    // for all.
     std::unordered_map<std::string, NodeId>* anyModule = nullptr;
     // Bound of the nodes one clone makes: the graph's size before any clone.
     std::size_t maxCloneNodes = 0;
@@ -253,7 +254,8 @@ TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* na
     addTreeNode(*c.module, t);
     c.byNode.insert(node);
     c.byCalled.emplace(called, t);
-    c.anyModule->emplace(treeKey(called, name, file), node);
+    // Only copies are looked for across modules.
+    if (c.module->hasPrefix) c.anyModule->emplace(treeKey(called, name, file), node);
     return t;
 }
 
@@ -435,20 +437,21 @@ void walkModuleScan(CdfgGraph& g, ModuleScan& scan) {
     // Only a call with directives in a function's statements can be a
     // module's; scanCall decides. The walk goes on into the declarations,
     // as the collection's walk of a body does, for the record.
+    auto noteDirectives = [&](NodeId call) {
+        if (getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
+    };
     CallWalk walk;
     walk.graph = &g;
     walk.onCall = [&](CallWalk& w, NodeId call) {
         met.push_back({function, {call, static_cast<std::uint32_t>(w.depth),
                                   static_cast<std::uint32_t>(w.visitsMade - visitsBefore)}});
-        if (!w.inDeclarations && getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
+        if (!w.inDeclarations) noteDirectives(call);
     };
     // The statements alone, as the scan is defined, for a body whose walk
     // was cut short.
     CallWalk statements;
     statements.graph = &g;
-    statements.onCall = [&](CallWalk&, NodeId call) {
-        if (getAttrInt(g, call, DfgFuncCall_DIRECTIVE) != 0) calls.emplace_back(function, call);
-    };
+    statements.onCall = [&](CallWalk&, NodeId call) { noteDirectives(call); };
     takeTurns(scan.next, scan.functions.size(), 16, [&](std::size_t i) {
         function = i;
         const std::size_t metBefore = met.size(), callsBefore = calls.size(), cutBefore = walk.cutShort;
