@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -19,17 +20,6 @@ struct StructClonePair {
 bool structCloneMode = false;
 void (*nodeCreationFailureHandler)() = nullptr;
 std::vector<StructClonePair> structClonePairs;
-
-// Control nodes copied during one copySubtree call, for the jump remapping.
-struct CopyMap {
-    // (old id, new id) in the order copied.
-    std::vector<std::pair<NodeId, NodeId>> pairs;
-    // Nodes the copy may still make (see copySubtree).
-    std::size_t nodesLeft = 0;
-    // Attribute values gathered by the copies under way, innermost last.
-    std::vector<CdfgAttr> values;
-    CopyReport* report = nullptr;
-};
 
 bool isControlKind(std::uint32_t kind) {
     switch (kind) {
@@ -60,39 +50,33 @@ bool isAssignEdge(std::uint32_t kind) {
 // the graph, so a walk that takes more steps has met a loop.
 std::size_t stepLimit(const CdfgGraph& g) { return g.nodes.size() + 1; }
 
-NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map);
-
-// Links a copy made by this copy behind the one before it. Both are new
-// nodes, past the records read from a file, so no record is dropped.
-void linkCopies(CdfgGraph& g, NodeId before, NodeId after) {
-    if (CdfgNode* b = lookupNode(g, before)) b->next = after;
-    if (CdfgNode* a = lookupNode(g, after)) a->prev = before;
-}
-
 // Asks the memory for the record of a node about to be copied and for an
 // attribute run (UINT32_MAX: none).
-void prefetchNode(const CdfgGraph& g, NodeId id, std::uint32_t attrBegin) {
+void prefetchNode(const CdfgNode* nodes, std::size_t nodeCount, const CdfgAttr* attrs, std::size_t attrCount,
+                  NodeId id, std::uint32_t attrBegin) {
 #if defined(__GNUC__)
-    if (g.denseIds && id != 0 && id <= g.nodes.size()) __builtin_prefetch(g.nodes.data() + (id - 1));
-    if (attrBegin < g.attrs.size()) __builtin_prefetch(g.attrs.data() + attrBegin);
+    if (id != 0 && id <= nodeCount) __builtin_prefetch(nodes + (id - 1));
+    if (attrBegin < attrCount) __builtin_prefetch(attrs + attrBegin);
 #else
-    static_cast<void>(g), static_cast<void>(id), static_cast<void>(attrBegin);
+    static_cast<void>(nodes), static_cast<void>(nodeCount), static_cast<void>(attrs);
+    static_cast<void>(attrCount), static_cast<void>(id), static_cast<void>(attrBegin);
 #endif
 }
 
 // The same for what a copy of the original reads next: the node that follows
 // in its chain, and the records and attributes that follow its own in
 // memory, where the front end usually made the nodes it owns.
-void prefetchAhead(const CdfgGraph& g, const CdfgNode& original, NodeId following) {
-    prefetchNode(g, following, original.attrBegin);
+void prefetchAhead(const CdfgNode* nodes, std::size_t nodeCount, const CdfgAttr* attrs, std::size_t attrCount,
+                   const CdfgNode& original, NodeId following) {
+    prefetchNode(nodes, nodeCount, attrs, attrCount, following, original.attrBegin);
 #if defined(__GNUC__)
-    const std::size_t nodeAt = static_cast<std::size_t>(&original - g.nodes.data());
+    const std::size_t nodeAt = static_cast<std::size_t>(&original - nodes);
     const std::size_t attrAt = std::size_t{original.attrBegin} + original.attrCnt;
     constexpr std::size_t kLines = 4, kNodesPerLine = 64 / sizeof(CdfgNode), kAttrsPerLine = 64 / sizeof(CdfgAttr);
     for (std::size_t line = 1; line <= kLines; ++line) {
-        if (nodeAt + line * kNodesPerLine < g.nodes.size()) __builtin_prefetch(&original + line * kNodesPerLine);
-        if (attrAt + (line - 1) * kAttrsPerLine < g.attrs.size())
-            __builtin_prefetch(g.attrs.data() + attrAt + (line - 1) * kAttrsPerLine);
+        if (nodeAt + line * kNodesPerLine < nodeCount) __builtin_prefetch(&original + line * kNodesPerLine);
+        if (attrAt + (line - 1) * kAttrsPerLine < attrCount)
+            __builtin_prefetch(attrs + attrAt + (line - 1) * kAttrsPerLine);
     }
 #endif
 }
@@ -115,28 +99,279 @@ NodeId newCopy(CdfgGraph& g, std::uint32_t kind, NodeId original) {
     return node.id;
 }
 
+// A copy reads its originals and makes its nodes through one of two sides.
+// InGraph reads the graph as it stands and makes the copy in it: a made
+// node's handle is its id. Staged reads a view of the graph and makes the
+// copy apart, in a StagedCopy: a made node's handle is its position + 1, and
+// links between made nodes are flagged so that committing can turn them into
+// ids. Both run the same walk below, so a committed copy is the one the
+// graph would have made.
+class InGraph {
+public:
+    InGraph(CdfgGraph& g, CopyReport* report) : g_(g), report_(report) {}
+
+    const CdfgNode* original(NodeId id) { return lookupNode(g_, id); }
+    // By position: the storage may grow while a copy is made.
+    CdfgAttr originalAttr(std::uint32_t at) const { return g_.attrs[at]; }
+    NodeId originalJump(NodeId id) const { return getJumpId(g_, id); }
+    // What kept and owned ask of an attribute: its true value where that
+    // matters (a text's or a node's is the stored one when it is narrow).
+    AttrValue view(const CdfgAttr& a) const {
+        return a.code < kAttrWide ? AttrValue{a.id, a.code, a.value} : attrValue(g_, a);
+    }
+    std::size_t stepLimit() const { return ::stepLimit(g_); }
+    void limitMet() {}
+    void prefetch(NodeId id, std::uint32_t attrBegin) const {
+        if (g_.denseIds) prefetchNode(g_.nodes.data(), g_.nodes.size(), g_.attrs.data(), g_.attrs.size(), id, attrBegin);
+    }
+    void prefetchAfter(const CdfgNode& original, NodeId following) const {
+        if (g_.denseIds)
+            prefetchAhead(g_.nodes.data(), g_.nodes.size(), g_.attrs.data(), g_.attrs.size(), original, following);
+    }
+
+    NodeId make(std::uint32_t kind, NodeId original) { return newCopy(g_, kind, original); }
+    bool made(NodeId c) { return lookupNode(g_, c) != nullptr; }
+    std::uint32_t attrEnd() const { return static_cast<std::uint32_t>(g_.attrs.size()); }
+    void pushAttr(const CdfgAttr& a) { g_.attrs.push_back(a); }
+    void pushAttrs(const CdfgAttr* first, const CdfgAttr* last) { g_.attrs.insert(g_.attrs.end(), first, last); }
+    void setRun(NodeId c, std::uint32_t begin, std::uint32_t count) {
+        CdfgNode* node = lookupNode(g_, c);
+        node->attrBegin = begin;
+        node->attrCnt = count;
+    }
+    CdfgAttr ownedValue(std::uint32_t id, NodeId copy) { return storeAttr(g_, {id, ATTR_NODE, copy}); }
+    // Links from a made node to another (or to none).
+    void setPrev(NodeId c, NodeId to) {
+        if (CdfgNode* n = lookupNode(g_, c)) n->prev = to;
+    }
+    void setNext(NodeId c, NodeId to) {
+        if (CdfgNode* n = lookupNode(g_, c)) n->next = to;
+    }
+    void setJump(NodeId c, NodeId to) { setJumpId(g_, c, to); }
+    // A call's jump, to the called function (not a made node).
+    void setCallJump(NodeId c, NodeId to) {
+        if (CdfgNode* n = lookupNode(g_, c)) n->jump = to;
+    }
+    void append(NodeId chain, NodeId added) { appendToChain(g_, chain, added); }
+
+    bool structures() const { return structCloneMode; }
+    void noteStructure(NodeId original, NodeId c) {
+        structClonePairs.push_back({original, c});
+        setMark(g_, original, static_cast<std::uint32_t>(structClonePairs.size()));
+    }
+    // The copy of the structure a made declaration names, 0 for none.
+    NodeId structureCopy(NodeId c) {
+        NodeId original = getAttrInt(g_, c, CfgDecl_STRUCTORGNODE);
+        std::uint32_t pair = getMark(g_, original);
+        if (original && pair > 0 && pair <= structClonePairs.size() && structClonePairs[pair - 1].oldNode == original)
+            return structClonePairs[pair - 1].newNode;
+        return 0;
+    }
+    void setStructure(NodeId c, NodeId structure) { setAttrNode(g_, c, CfgDecl_STRUCTORGNODE, structure); }
+
+    void noteCall(NodeId original, NodeId c) {
+        if (report_) report_->calls.emplace_back(original, c);
+    }
+    void noteReshaped() {
+        if (report_) report_->reshaped = true;
+    }
+
+private:
+    CdfgGraph& g_;
+    CopyReport* report_;
+};
+
+// The code of a staged attribute whose value is a made node's handle.
+constexpr std::uint32_t kStagedNode = 14;
+// Flags in a staged node's mark: which of its links lead to made nodes.
+constexpr std::uint32_t kPrevMade = 1, kNextMade = 2, kJumpMade = 4;
+
+class Staged {
+public:
+    Staged(const OriginalsView& v, StagedCopy& out) : v_(v), out_(out) {}
+
+    // Anything the view does not answer as the graph would (a node past it,
+    // a value stored apart) breaks the staging off: the graph makes the copy.
+    const CdfgNode* original(NodeId id) {
+        if (id == 0) return nullptr;
+        if (id - 1u >= v_.count) {
+            broken = true;
+            return nullptr;
+        }
+        const CdfgNode& n = v_.nodes[id - 1u];
+        return n.id == id ? &n : nullptr;
+    }
+    CdfgAttr originalAttr(std::uint32_t at) {
+        if (at < v_.attrCount) return v_.attrs[at];
+        broken = true;
+        return {};
+    }
+    NodeId originalJump(NodeId id) {
+        const CdfgNode* n = original(id);
+        return n ? n->jump : 0;
+    }
+    AttrValue view(const CdfgAttr& a) {
+        if (a.code < kAttrWide) return {a.id, a.code, a.value};
+        // Only a text's or a node's value is asked for, and neither is kept
+        // apart by a front end.
+        const std::uint32_t kind = a.code & ~kAttrWide;
+        if (a.code == kAttrOdd || kind == ATTR_STRING || kind == ATTR_NODE) broken = true;
+        return {a.id, kind, 1};
+    }
+    // Within the view a chain without a loop ends sooner.
+    std::size_t stepLimit() const { return std::size_t{v_.count} + 1; }
+    void limitMet() { broken = true; }
+    void prefetch(NodeId id, std::uint32_t attrBegin) const {
+        prefetchNode(v_.nodes, v_.count, v_.attrs, v_.attrCount, id, attrBegin);
+    }
+    void prefetchAfter(const CdfgNode& original, NodeId following) const {
+        prefetchAhead(v_.nodes, v_.count, v_.attrs, v_.attrCount, original, following);
+    }
+
+    NodeId make(std::uint32_t kind, NodeId original) {
+        const CdfgNode* from = this->original(original);
+        CdfgNode node;
+        node.id = static_cast<NodeId>(out_.nodes.size() + 1);
+        node.kind = kind;
+        node.attrBegin = static_cast<std::uint32_t>(out_.attrs.size());
+        out_.nodes.push_back(node);
+        out_.places.push_back(from ? v_.places[static_cast<std::size_t>(from - v_.nodes)] : CdfgPlace{});
+        return node.id;
+    }
+    bool made(NodeId c) const { return c != 0 && c <= out_.nodes.size(); }
+    std::uint32_t attrEnd() const { return static_cast<std::uint32_t>(out_.attrs.size()); }
+    void pushAttr(const CdfgAttr& a) { out_.attrs.push_back(a); }
+    void pushAttrs(const CdfgAttr* first, const CdfgAttr* last) { out_.attrs.insert(out_.attrs.end(), first, last); }
+    void setRun(NodeId c, std::uint32_t begin, std::uint32_t count) {
+        out_.nodes[c - 1].attrBegin = begin;
+        out_.nodes[c - 1].attrCnt = count;
+    }
+    CdfgAttr ownedValue(std::uint32_t id, NodeId copy) {
+        CdfgAttr a;
+        if (id >= kOddAttrId) broken = true;
+        a.id = id;
+        a.code = copy ? kStagedNode : ATTR_NODE;
+        a.value = copy;
+        return a;
+    }
+    void setPrev(NodeId c, NodeId to) { link(c, &CdfgNode::prev, kPrevMade, to); }
+    void setNext(NodeId c, NodeId to) { link(c, &CdfgNode::next, kNextMade, to); }
+    void setJump(NodeId c, NodeId to) { link(c, &CdfgNode::jump, kJumpMade, to); }
+    void setCallJump(NodeId c, NodeId to) {
+        out_.nodes[c - 1].jump = to;
+        out_.nodes[c - 1].mark &= ~kJumpMade;
+    }
+    // appendToChain over made nodes.
+    void append(NodeId chain, NodeId added) {
+        if (chain == 0 || added == 0) return;
+        NodeId last = chain;
+        const std::size_t limit = out_.nodes.size() + 1;
+        for (std::size_t steps = 0;; ++steps) {
+            const CdfgNode& n = out_.nodes[last - 1];
+            const NodeId next = (n.mark & kNextMade) ? n.next : 0;
+            if (n.next != 0 && !(n.mark & kNextMade)) broken = true;
+            if (next == 0) break;
+            if (next == last || steps >= limit) return;
+            last = next;
+        }
+        setPrev(added, last);
+        setNext(last, added);
+    }
+
+    // A graph's copy records structures only while cloning a function,
+    // which is the one copy staged.
+    bool structures() const { return true; }
+    void noteStructure(NodeId original, NodeId c) { structures_[original] = c; }
+    NodeId structureCopy(NodeId c) {
+        const CdfgNode& n = out_.nodes[c - 1];
+        for (std::uint32_t i = 0; i < n.attrCnt; ++i) {
+            const CdfgAttr& a = out_.attrs[n.attrBegin + i];
+            if (a.id != CfgDecl_STRUCTORGNODE) continue;
+            if (a.code == kStagedNode) return 0;  // a made node: never a recorded original
+            if (a.code != ATTR_NODE) {
+                broken = true;
+                return 0;
+            }
+            auto found = structures_.find(a.value);
+            return found != structures_.end() ? found->second : 0;
+        }
+        return 0;
+    }
+    void setStructure(NodeId c, NodeId structure) {
+        const CdfgNode& n = out_.nodes[c - 1];
+        for (std::uint32_t i = 0; i < n.attrCnt; ++i) {
+            CdfgAttr& a = out_.attrs[n.attrBegin + i];
+            if (a.id == CfgDecl_STRUCTORGNODE) {
+                a = ownedValue(a.id, structure);
+                return;
+            }
+        }
+        broken = true;
+    }
+
+    void noteCall(NodeId original, NodeId c) { out_.calls.emplace_back(original, c); }
+    void noteReshaped() { out_.reshaped = true; }
+
+    bool broken = false;
+
+private:
+    void link(NodeId c, NodeId CdfgNode::*field, std::uint32_t flag, NodeId to) {
+        CdfgNode& n = out_.nodes[c - 1];
+        n.*field = to;
+        if (to)
+            n.mark |= flag;
+        else
+            n.mark &= ~flag;
+    }
+
+    const OriginalsView& v_;
+    StagedCopy& out_;
+    std::unordered_map<NodeId, NodeId> structures_;
+};
+
+// The walk of a copy, on either side.
+template <typename Side>
+class Copier {
+public:
+    Copier(Side& side, std::size_t nodesLeft) : t_(side), nodesLeft_(nodesLeft) {}
+
+    // Copies the chain from first (only first itself when alone is set).
+    NodeId copyChain(NodeId first, bool alone = false);
+    // Jumps between copied control nodes lead to the first copy of their
+    // target: the pairs by old id, the first copied first among equals.
+    void redirectJumps();
+    bool exhausted() const { return nodesLeft_ == 0; }
+
+private:
+    void copyAttributes(NodeId from, NodeId to);
+
+    Side& t_;
+    // Control nodes copied, (old id, new handle) in the order copied.
+    std::vector<std::pair<NodeId, NodeId>> pairs_;
+    // Nodes the copy may still make (see copySubtree).
+    std::size_t nodesLeft_;
+    // Attribute values gathered by the copies under way, innermost last.
+    std::vector<CdfgAttr> values_;
+};
+
 // Copies the attributes of `from` to `to`, a node just made by this copy (it
 // has none), copying owned chains on the way. A run without owned chains is
 // stored as it is read; otherwise the values are gathered first and stored as
 // one run at the end, since copying a chain adds nodes and attributes in
 // between.
-void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
-    const CdfgNode* source = lookupNode(g, from);
-    if (!source || !lookupNode(g, to)) return;
+template <typename Side>
+void Copier<Side>::copyAttributes(NodeId from, NodeId to) {
+    const CdfgNode* source = t_.original(from);
+    if (!source || !t_.made(to)) return;
     const std::uint32_t fromKind = source->kind;
     const std::uint32_t begin = source->attrBegin;
     const std::uint32_t count = source->attrCnt;
     const KindAttrTable<isSharedReference>& shared = KindAttrTable<isSharedReference>::get();
-    // What kept and owned ask of an attribute: its true value where that
-    // matters (a text's or a node's is the stored one when it is narrow).
-    auto view = [&g](const CdfgAttr& a) {
-        return a.code < kAttrWide ? AttrValue{a.id, a.code, a.value} : attrValue(g, a);
-    };
     // An attribute without a node or a text reads the same when left out;
     // one left out for its identifier or kind changes the copy's shape.
-    auto kept = [&map](const AttrValue& a) {
+    auto kept = [this](const AttrValue& a) {
         if (a.id == 0 || a.valueKind < ATTR_CHAR || a.valueKind > ATTR_NODE) {
-            if (map.report) map.report->reshaped = true;
+            t_.noteReshaped();
             return false;
         }
         return !(a.valueKind == ATTR_STRING && a.bits == 0) && !(a.valueKind == ATTR_NODE && a.bits == 0);
@@ -144,91 +379,100 @@ void copyAttributes(CdfgGraph& g, NodeId from, NodeId to, CopyMap& map) {
     auto owned = [&](const AttrValue& a) { return a.valueKind == ATTR_NODE && !shared(fromKind, a.id); };
     bool owns = false;
     for (std::uint32_t n = 0; n < count; ++n) {
-        const AttrValue a = view(g.attrs[begin + n]);
+        const AttrValue a = t_.view(t_.originalAttr(begin + n));
         if (kept(a) && owned(a)) {
             owns = true;
-            prefetchNode(g, static_cast<NodeId>(a.bits), UINT32_MAX);
+            t_.prefetch(static_cast<NodeId>(a.bits), UINT32_MAX);
         }
     }
     if (!owns) {
         // Texts are never changed in place (a setter stores a new one), so
         // the copy shares the original's.
-        const std::uint32_t at = static_cast<std::uint32_t>(g.attrs.size());
+        const std::uint32_t at = t_.attrEnd();
         for (std::uint32_t n = 0; n < count; ++n) {
-            const CdfgAttr a = g.attrs[begin + n];  // a copy: the storage may grow
-            if (kept(view(a))) g.attrs.push_back(a);
+            const CdfgAttr a = t_.originalAttr(begin + n);
+            if (kept(t_.view(a))) t_.pushAttr(a);
         }
-        CdfgNode* target = lookupNode(g, to);
-        target->attrBegin = at;
-        target->attrCnt = static_cast<std::uint32_t>(g.attrs.size() - at);
+        t_.setRun(to, at, t_.attrEnd() - at);
         return;
     }
     // This copy's values go on top of those of the copies it is nested in.
-    std::vector<CdfgAttr>& values = map.values;
-    const std::size_t first = values.size();
+    const std::size_t first = values_.size();
     for (std::uint32_t n = 0; n < count; ++n) {
-        const CdfgAttr stored = g.attrs[begin + n];  // a copy: the storage may grow below
-        const AttrValue a = view(stored);
+        const CdfgAttr stored = t_.originalAttr(begin + n);
+        const AttrValue a = t_.view(stored);
         if (!kept(a)) continue;
         if (!owned(a)) {
-            values.push_back(stored);
+            values_.push_back(stored);
             continue;
         }
         const NodeId target = static_cast<NodeId>(a.bits);
-        NodeId copy = copyChain(g, target, map);
-        values.push_back(storeAttr(g, {a.id, ATTR_NODE, copy}));
-        if (!isAssignEdge(getKind(g, target)) && fromKind != DFG_MANAGE_OPERATION)
-            if (CdfgNode* made = lookupNode(g, copy)) made->prev = to;  // a node of this copy: no record to drop
+        NodeId copy = copyChain(target);
+        values_.push_back(t_.ownedValue(a.id, copy));
+        const CdfgNode* held = t_.original(target);
+        if (!isAssignEdge(held ? held->kind : 0) && fromKind != DFG_MANAGE_OPERATION && t_.made(copy))
+            t_.setPrev(copy, to);
     }
-    CdfgNode* target = lookupNode(g, to);
-    target->attrBegin = static_cast<std::uint32_t>(g.attrs.size());
-    g.attrs.insert(g.attrs.end(), values.begin() + first, values.end());
-    target->attrCnt = static_cast<std::uint32_t>(values.size() - first);
-    values.resize(first);
+    const std::uint32_t at = t_.attrEnd();
+    t_.pushAttrs(values_.data() + first, values_.data() + values_.size());
+    t_.setRun(to, at, static_cast<std::uint32_t>(values_.size() - first));
+    values_.resize(first);
 }
 
-NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
+template <typename Side>
+NodeId Copier<Side>::copyChain(NodeId first, bool alone) {
     NodeId head = 0;
     NodeId previousCopy = 0;
     NodeId previous = 0;
     std::size_t steps = 0;
     NodeId following = 0;
-    for (NodeId n = first; n != 0 && steps < stepLimit(g) && map.nodesLeft > 0; n = following, ++steps) {
+    const std::size_t limit = t_.stepLimit();
+    for (NodeId n = first; n != 0 && nodesLeft_ > 0; n = following, ++steps) {
+        if (steps >= limit) {
+            t_.limitMet();
+            break;
+        }
         // The original's links, read before copying adds nodes (and may move
         // the node list); copying never changes them.
-        const CdfgNode* original = lookupNode(g, n);
+        const CdfgNode* original = t_.original(n);
         const std::uint32_t kind = original ? original->kind : 0;
-        const NodeId side = original ? original->prev : 0;
+        const NodeId side = original && isAssignEdge(kind) ? original->prev : 0;
         const NodeId jump = original ? original->jump : 0;
-        following = original ? original->next : 0;
+        following = original && !alone ? original->next : 0;
         // The originals lie far apart in memory: what the next steps read
         // is asked for now, while this node is copied.
-        if (original) prefetchAhead(g, *original, following);
-        --map.nodesLeft;
-        NodeId c = newCopy(g, kind, n);
-        copyAttributes(g, n, c, map);
+        if (original) t_.prefetchAfter(*original, following);
+        --nodesLeft_;
+        NodeId c = t_.make(kind, n);
+        copyAttributes(n, c);
 
         // The target side of an assignment hangs before the edge along PrevId.
         bool sideChain = false;
-        if (isAssignEdge(kind) && side != 0 && side != previous) {
+        if (side != 0 && side != previous) {
             NodeId firstSide = 0;
             NodeId lastSide = 0;
             std::size_t sideSteps = 0;
-            for (NodeId s = side; s != 0 && sideSteps < stepLimit(g) && map.nodesLeft > 0;
-                 s = getPrevId(g, s), ++sideSteps) {
-                --map.nodesLeft;
-                NodeId sc = newCopy(g, getKind(g, s), s);
-                copyAttributes(g, s, sc, map);
+            for (NodeId s = side; s != 0 && nodesLeft_ > 0; ++sideSteps) {
+                if (sideSteps >= limit) {
+                    t_.limitMet();
+                    break;
+                }
+                const CdfgNode* sideOriginal = t_.original(s);
+                --nodesLeft_;
+                NodeId sc = t_.make(sideOriginal ? sideOriginal->kind : 0, s);
+                copyAttributes(s, sc);
                 if (!firstSide) {
                     firstSide = sc;
                 } else {
-                    setPrevId(g, lastSide, sc);
-                    setNextId(g, sc, lastSide);
+                    t_.setPrev(lastSide, sc);
+                    t_.setNext(sc, lastSide);
                 }
                 lastSide = sc;
+                sideOriginal = t_.original(s);
+                s = sideOriginal ? sideOriginal->prev : 0;
             }
             if (firstSide) {
-                appendToChain(g, firstSide, c);
+                t_.append(firstSide, c);
                 sideChain = true;
             }
         }
@@ -236,33 +480,40 @@ NodeId copyChain(CdfgGraph& g, NodeId first, CopyMap& map) {
         if (!head) {
             head = c;
         } else if (sideChain) {
-            setNextId(g, previousCopy, c);
+            t_.setNext(previousCopy, c);
         } else {
             // The copy before is the last of the chain copied so far.
-            linkCopies(g, previousCopy, c);
+            t_.setNext(previousCopy, c);
+            t_.setPrev(c, previousCopy);
         }
 
         if (isControlKind(kind)) {
-            map.pairs.emplace_back(n, c);
+            pairs_.emplace_back(n, c);
         } else if (kind == DFG_FUNC_CALL) {
-            if (CdfgNode* call = lookupNode(g, c)) call->jump = jump;
-            if (map.report) map.report->calls.emplace_back(n, c);
-        } else if (structCloneMode && (kind == CFG_STRUCT || kind == CFG_DECLARE)) {
-            structClonePairs.push_back({n, c});
-            setMark(g, n, structClonePairs.size());
-            if (kind == CFG_DECLARE) {
-                NodeId original = getAttrInt(g, c, CfgDecl_STRUCTORGNODE);
-                std::uint32_t pair = getMark(g, original);
-                if (original && pair > 0 && pair <= structClonePairs.size() &&
-                    structClonePairs[pair - 1].oldNode == original &&
-                    structClonePairs[pair - 1].newNode != 0)
-                    setAttrNode(g, c, CfgDecl_STRUCTORGNODE, structClonePairs[pair - 1].newNode);
-            }
+            t_.setCallJump(c, jump);
+            t_.noteCall(n, c);
+        } else if (t_.structures() && (kind == CFG_STRUCT || kind == CFG_DECLARE)) {
+            t_.noteStructure(n, c);
+            if (kind == CFG_DECLARE)
+                if (NodeId structure = t_.structureCopy(c)) t_.setStructure(c, structure);
         }
         previousCopy = c;
         previous = n;
     }
     return head;
+}
+
+template <typename Side>
+void Copier<Side>::redirectJumps() {
+    std::vector<std::pair<NodeId, NodeId>> byOld = pairs_;
+    std::stable_sort(byOld.begin(), byOld.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [oldNode, newNodeId] : pairs_) {
+        NodeId jump = t_.originalJump(oldNode);
+        if (jump == 0) continue;
+        auto found = std::lower_bound(byOld.begin(), byOld.end(), jump,
+                                      [](const auto& pair, NodeId id) { return pair.first < id; });
+        if (found != byOld.end() && found->first == jump && found->second != 0) t_.setJump(newNodeId, found->second);
+    }
 }
 
 }  // namespace
@@ -363,25 +614,69 @@ NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode) {
 
 NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes, CopyReport* report) {
     if (first == 0) return 0;
-    CopyMap map;
-    map.nodesLeft = maxNodes ? maxNodes : g.nodes.size() + 1;
-    map.report = report;
-    NodeId result = copyChain(g, first, map);
+    InGraph side(g, report);
+    Copier<InGraph> copier(side, maxNodes ? maxNodes : g.nodes.size() + 1);
+    NodeId result = copier.copyChain(first);
     // Every node the bound allowed was made: the copy may have been cut short.
-    if (report && map.nodesLeft == 0) report->reshaped = true;
-    // Jumps between copied control nodes lead to the first copy of their
-    // target: the pairs by old id, the first copied first among equals.
-    std::vector<std::pair<NodeId, NodeId>> byOld = map.pairs;
-    std::stable_sort(byOld.begin(), byOld.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [oldNode, newNodeId] : map.pairs) {
-        NodeId jump = getJumpId(g, oldNode);
-        if (jump == 0) continue;
-        auto found = std::lower_bound(byOld.begin(), byOld.end(), jump,
-                                      [](const auto& pair, NodeId id) { return pair.first < id; });
-        if (found != byOld.end() && found->first == jump && found->second != 0)
-            setJumpId(g, newNodeId, found->second);
-    }
+    if (copier.exhausted()) side.noteReshaped();
+    copier.redirectJumps();
     return result;
+}
+
+OriginalsView viewOriginals(const CdfgGraph& g) {
+    OriginalsView v;
+    if (!g.denseIds || g.nodes.size() >= UINT32_MAX) return v;
+    v.nodes = g.nodes.data();
+    v.count = static_cast<std::uint32_t>(g.nodes.size());
+    v.attrs = g.attrs.data();
+    v.attrCount = g.attrs.size();
+    v.places = g.places.data();
+    return v;
+}
+
+bool stageCopy(const OriginalsView& v, NodeId function, std::size_t maxNodes, StagedCopy& out) {
+    out = StagedCopy{};
+    if (function == 0 || v.count == 0 || maxNodes == 0) return false;
+    Staged side(v, out);
+    Copier<Staged> copier(side, maxNodes);
+    copier.copyChain(function, true);
+    if (copier.exhausted()) side.noteReshaped();
+    copier.redirectJumps();
+    out.usable = !side.broken && !out.nodes.empty();
+    return out.usable;
+}
+
+NodeId commitCopy(CdfgGraph& g, const StagedCopy& s, CopyReport* report) {
+    const std::size_t count = g.nodes.size();
+    if (!s.usable || !g.denseIds || g.lastId != count || count >= UINT32_MAX - 1u ||
+        s.nodes.size() >= UINT32_MAX - 1u - count || s.attrs.size() > UINT32_MAX - g.attrs.size())
+        return 0;
+    const auto base = static_cast<NodeId>(count);
+    const auto attrBase = static_cast<std::uint32_t>(g.attrs.size());
+    for (const CdfgNode& staged : s.nodes) {
+        CdfgNode n = staged;
+        n.id += base;
+        if (staged.mark & kPrevMade) n.prev += base;
+        if (staged.mark & kNextMade) n.next += base;
+        if (staged.mark & kJumpMade) n.jump += base;
+        n.mark = 0;
+        n.attrBegin += attrBase;
+        g.nodes.push_back(n);
+    }
+    g.places.insert(g.places.end(), s.places.begin(), s.places.end());
+    for (CdfgAttr a : s.attrs) {
+        if (a.code == kStagedNode) {
+            a.code = ATTR_NODE;
+            a.value += base;
+        }
+        g.attrs.push_back(a);
+    }
+    g.lastId = static_cast<NodeId>(count + s.nodes.size());
+    if (report) {
+        for (const auto& [original, made] : s.calls) report->calls.emplace_back(original, made + base);
+        if (s.reshaped) report->reshaped = true;
+    }
+    return base + 1;
 }
 
 void setNodeCreationFailureHandler(void (*handler)()) { nodeCreationFailureHandler = handler; }

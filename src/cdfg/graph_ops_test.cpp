@@ -81,29 +81,35 @@ void expectTwin(const CdfgGraph& g, NodeId original, NodeId copy, bool structure
     }
 }
 
+// The program's graph and its function f, with what C does not write added:
+// a target side of two nodes, values of every kind, references the front end
+// does not write.
+std::pair<std::unique_ptr<CdfgGraph>, NodeId> programGraph() {
+    std::unique_ptr<CdfgGraph> g = tb::compileC(kProgram);
+    if (!g) return {nullptr, 0};
+    NodeId f = 0;
+    for (const CdfgNode& n : g->nodes)
+        if (n.kind == CFG_FUNCTION && std::string(getAttrString(*g, n.id, CfgFunc_NAME)) == "f") f = n.id;
+    NodeId target = 0;
+    for (const CdfgNode& n : g->nodes)
+        if (n.kind == DFG_EDGE_BLOCKING && !target) target = n.prev;
+    NodeId extra = createNode(*g, DFG_EDGE_PRESEDENCE);
+    setNextId(*g, extra, target);
+    setPrevId(*g, target, extra);
+    setAttrChar(*g, f, 40, -1);
+    setAttrLongLong(*g, f, 41, -5);
+    setAttrDouble(*g, f, 42, 2.5);
+    NodeId i = getAttrInt(*g, f, CfgFunc_DECLARE);
+    for (std::uint32_t a : {CfgDecl_FIRSTUSE, CfgDecl_LASTUSE, CfgDecl_BITMSB, CfgDecl_QUALITI})
+        setAttrNode(*g, i, a, f);
+    return {std::move(g), f};
+}
+
 TEST(GraphOps, CopyOfAFunctionIsItsTwin) {
     for (bool structures : {false, true}) {
         SCOPED_TRACE(structures ? "structure clone" : "plain copy");
-        std::unique_ptr<CdfgGraph> g = tb::compileC(kProgram);
+        auto [g, f] = programGraph();
         ASSERT_NE(g, nullptr);
-        NodeId f = 0;
-        for (const CdfgNode& n : g->nodes)
-            if (n.kind == CFG_FUNCTION && std::string(getAttrString(*g, n.id, CfgFunc_NAME)) == "f") f = n.id;
-        // A target side of two nodes, which C does not write: a node before n.
-        NodeId target = 0;
-        for (const CdfgNode& n : g->nodes)
-            if (n.kind == DFG_EDGE_BLOCKING && !target) target = n.prev;
-        NodeId extra = createNode(*g, DFG_EDGE_PRESEDENCE);
-        setNextId(*g, extra, target);
-        setPrevId(*g, target, extra);
-        // Values of every kind, whether the front end writes them or not.
-        setAttrChar(*g, f, 40, -1);
-        setAttrLongLong(*g, f, 41, -5);
-        setAttrDouble(*g, f, 42, 2.5);
-        // References the front end does not write still lead to the original.
-        NodeId i = getAttrInt(*g, f, CfgFunc_DECLARE);
-        for (std::uint32_t a : {CfgDecl_FIRSTUSE, CfgDecl_LASTUSE, CfgDecl_BITMSB, CfgDecl_QUALITI})
-            setAttrNode(*g, i, a, f);
         setStructCloneMode(structures);
         NodeId copy = copySubtree(*g, f);
         setStructCloneMode(false);
@@ -116,6 +122,52 @@ TEST(GraphOps, CopyOfAFunctionIsItsTwin) {
         copySubtree(*g, f, 5);
         EXPECT_EQ(g->nodes.size(), before + 5);
     }
+}
+
+// A copy staged apart and put into the graph is, record for record, the one
+// the graph makes itself when a function is cloned.
+TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
+    for (std::size_t bound : {std::size_t{0}, std::size_t{5}}) {
+        auto [made, f] = programGraph();
+        auto [staged, same] = programGraph();
+        ASSERT_NE(made, nullptr);
+        const std::size_t maxNodes = bound ? bound : made->nodes.size() + 1;
+        CopyReport byGraph, byStage;
+        const NodeId following = getNextId(*made, f);
+        setNextId(*made, f, 0);
+        setStructCloneMode(true);
+        const NodeId copy = copySubtree(*made, f, maxNodes, &byGraph);
+        setStructCloneMode(false);
+        releaseStructClones(*made);
+        setNextId(*made, f, following);
+        StagedCopy s;
+        ASSERT_TRUE(stageCopy(viewOriginals(*staged), same, maxNodes, s));
+        EXPECT_EQ(commitCopy(*staged, s, &byStage), copy);
+        EXPECT_EQ(byStage.calls, byGraph.calls);
+        EXPECT_EQ(byStage.reshaped, byGraph.reshaped);
+        EXPECT_EQ(byStage.reshaped, bound != 0);
+        ASSERT_EQ(staged->nodes.size(), made->nodes.size());
+        EXPECT_EQ(staged->lastId, made->lastId);
+        for (std::size_t i = 0; i < made->nodes.size(); ++i) {
+            const CdfgNode& x = made->nodes[i];
+            const CdfgNode& y = staged->nodes[i];
+            ASSERT_EQ(std::tie(y.id, y.kind, y.prev, y.next, y.jump, y.attrBegin, y.attrCnt, y.mark),
+                      std::tie(x.id, x.kind, x.prev, x.next, x.jump, x.attrBegin, x.attrCnt, x.mark)) << x.id;
+            EXPECT_EQ(staged->places[i].line, made->places[i].line);
+            for (std::uint32_t k = 1; k <= x.attrCnt; ++k) {
+                const AttrValue a = getAttrAt(*made, x.id, k), b = getAttrAt(*staged, y.id, k);
+                EXPECT_EQ(std::tie(b.id, b.valueKind, b.bits), std::tie(a.id, a.valueKind, a.bits)) << x.id;
+            }
+        }
+    }
+    // What a view cannot answer as the graph would is left to the graph.
+    auto [g, f] = programGraph();
+    setAttrInt(*g, getAttrInt(*g, f, CfgFunc_DECLARE), kOddAttrId + 1, 1);
+    StagedCopy s;
+    EXPECT_FALSE(stageCopy(viewOriginals(*g), f, g->nodes.size() + 1, s));
+    const std::size_t before = g->nodes.size();
+    EXPECT_EQ(commitCopy(*g, s, nullptr), 0u);
+    EXPECT_EQ(g->nodes.size(), before);
 }
 
 TEST(GraphOps, CopyDropsEmptyValues) {
