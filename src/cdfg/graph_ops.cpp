@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -181,28 +180,28 @@ private:
     CopyReport* report_;
 };
 
-// The code of a staged attribute whose value is a made node's handle.
-constexpr std::uint32_t kStagedNode = 14;
-// Flags in a staged node's mark: which of its links lead to made nodes.
-constexpr std::uint32_t kPrevMade = 1, kNextMade = 2, kJumpMade = 4;
-
+// Staged reads the graph's arrays through a StagingArea and makes the copy in
+// their storage past the end, with the ids the nodes will have once the
+// arrays grow over them. Nothing of the graph changes meanwhile: the arrays
+// keep their sizes until commitCopy.
 class Staged {
 public:
-    Staged(const OriginalsView& v, StagedCopy& out) : v_(v), out_(out) {}
+    Staged(const StagingArea& a, StagedCopy& out) : a_(a), out_(out), firstId_(static_cast<NodeId>(out.nodeAt + 1)) {}
 
-    // Anything the view does not answer as the graph would (a node past it,
-    // a value stored apart) breaks the staging off: the graph makes the copy.
+    // Anything the area does not answer as the graph would (a node past what
+    // was read, a value stored apart, no room) breaks the staging off: the
+    // graph makes the copy.
     const CdfgNode* original(NodeId id) {
         if (id == 0) return nullptr;
-        if (id - 1u >= v_.count) {
+        if (id - 1u >= a_.count) {
             broken = true;
             return nullptr;
         }
-        const CdfgNode& n = v_.nodes[id - 1u];
+        const CdfgNode& n = a_.nodes[id - 1u];
         return n.id == id ? &n : nullptr;
     }
     CdfgAttr originalAttr(std::uint32_t at) {
-        if (at < v_.attrCount) return v_.attrs[at];
+        if (at < a_.attrCount) return a_.attrs[at];
         broken = true;
         return {};
     }
@@ -218,60 +217,80 @@ public:
         if (a.code == kAttrOdd || kind == ATTR_STRING || kind == ATTR_NODE) broken = true;
         return {a.id, kind, 1};
     }
-    // Within the view a chain without a loop ends sooner.
-    std::size_t stepLimit() const { return std::size_t{v_.count} + 1; }
+    // Within what was read a chain without a loop ends sooner.
+    std::size_t stepLimit() const { return std::size_t{a_.count} + 1; }
     void limitMet() { broken = true; }
     void prefetch(NodeId id, std::uint32_t attrBegin) const {
-        prefetchNode(v_.nodes, v_.count, v_.attrs, v_.attrCount, id, attrBegin);
+        prefetchNode(a_.nodes, a_.count, a_.attrs, a_.attrCount, id, attrBegin);
     }
     void prefetchAfter(const CdfgNode& original, NodeId following) const {
-        prefetchAhead(v_.nodes, v_.count, v_.attrs, v_.attrCount, original, following);
+        prefetchAhead(a_.nodes, a_.count, a_.attrs, a_.attrCount, original, following);
     }
 
     NodeId make(std::uint32_t kind, NodeId original) {
         const CdfgNode* from = this->original(original);
-        CdfgNode node;
-        node.id = static_cast<NodeId>(out_.nodes.size() + 1);
-        node.kind = kind;
-        node.attrBegin = static_cast<std::uint32_t>(out_.attrs.size());
-        out_.nodes.push_back(node);
-        out_.places.push_back(from ? v_.places[static_cast<std::size_t>(from - v_.nodes)] : CdfgPlace{});
-        return node.id;
+        const std::size_t at = out_.nodeAt + out_.nodeCount;
+        if (at >= a_.nodeRoom || at >= UINT32_MAX - 1u) {
+            broken = true;
+            return 0;
+        }
+        CdfgNode* node = ::new (static_cast<void*>(a_.nodes + at)) CdfgNode{};
+        node->id = static_cast<NodeId>(at + 1);
+        node->kind = kind;
+        node->attrBegin = attrEnd();
+        ::new (static_cast<void*>(a_.places + at))
+            CdfgPlace(from ? a_.places[static_cast<std::size_t>(from - a_.nodes)] : CdfgPlace{});
+        ++out_.nodeCount;
+        return node->id;
     }
-    bool made(NodeId c) const { return c != 0 && c <= out_.nodes.size(); }
-    std::uint32_t attrEnd() const { return static_cast<std::uint32_t>(out_.attrs.size()); }
-    void pushAttr(const CdfgAttr& a) { out_.attrs.push_back(a); }
-    void pushAttrs(const CdfgAttr* first, const CdfgAttr* last) { out_.attrs.insert(out_.attrs.end(), first, last); }
+    bool made(NodeId c) const { return c >= firstId_ && c - firstId_ < out_.nodeCount; }
+    std::uint32_t attrEnd() const { return static_cast<std::uint32_t>(out_.attrAt + out_.attrCount); }
+    void pushAttr(const CdfgAttr& a) {
+        if (out_.attrAt + out_.attrCount >= std::min<std::size_t>(a_.attrRoom, UINT32_MAX)) {
+            broken = true;
+            return;
+        }
+        ::new (static_cast<void*>(a_.attrs + out_.attrAt + out_.attrCount)) CdfgAttr(a);
+        ++out_.attrCount;
+    }
+    void pushAttrs(const CdfgAttr* first, const CdfgAttr* last) {
+        for (; first != last; ++first) pushAttr(*first);
+    }
     void setRun(NodeId c, std::uint32_t begin, std::uint32_t count) {
-        out_.nodes[c - 1].attrBegin = begin;
-        out_.nodes[c - 1].attrCnt = count;
+        if (!made(c)) return;
+        node(c).attrBegin = begin;
+        node(c).attrCnt = count;
     }
     CdfgAttr ownedValue(std::uint32_t id, NodeId copy) {
-        CdfgAttr a;
         if (id >= kOddAttrId) broken = true;
+        CdfgAttr a;
         a.id = id;
-        a.code = copy ? kStagedNode : ATTR_NODE;
+        a.code = ATTR_NODE;
         a.value = copy;
         return a;
     }
-    void setPrev(NodeId c, NodeId to) { link(c, &CdfgNode::prev, kPrevMade, to); }
-    void setNext(NodeId c, NodeId to) { link(c, &CdfgNode::next, kNextMade, to); }
-    void setJump(NodeId c, NodeId to) { link(c, &CdfgNode::jump, kJumpMade, to); }
-    void setCallJump(NodeId c, NodeId to) {
-        out_.nodes[c - 1].jump = to;
-        out_.nodes[c - 1].mark &= ~kJumpMade;
+    void setPrev(NodeId c, NodeId to) {
+        if (made(c)) node(c).prev = to;
     }
-    // appendToChain over made nodes.
+    void setNext(NodeId c, NodeId to) {
+        if (made(c)) node(c).next = to;
+    }
+    void setJump(NodeId c, NodeId to) {
+        if (made(c)) node(c).jump = to;
+    }
+    void setCallJump(NodeId c, NodeId to) { setJump(c, to); }
+    // appendToChain over made nodes, which link only to each other.
     void append(NodeId chain, NodeId added) {
-        if (chain == 0 || added == 0) return;
+        if (!made(chain) || !made(added)) return;
         NodeId last = chain;
-        const std::size_t limit = out_.nodes.size() + 1;
         for (std::size_t steps = 0;; ++steps) {
-            const CdfgNode& n = out_.nodes[last - 1];
-            const NodeId next = (n.mark & kNextMade) ? n.next : 0;
-            if (n.next != 0 && !(n.mark & kNextMade)) broken = true;
+            const NodeId next = node(last).next;
             if (next == 0) break;
-            if (next == last || steps >= limit) return;
+            if (!made(next)) {
+                broken = true;
+                return;
+            }
+            if (next == last || steps >= out_.nodeCount) return;
             last = next;
         }
         setPrev(added, last);
@@ -281,26 +300,29 @@ public:
     // A graph's copy records structures only while cloning a function,
     // which is the one copy staged.
     bool structures() const { return true; }
-    void noteStructure(NodeId original, NodeId c) { structures_[original] = c; }
+    void noteStructure(NodeId original, NodeId c) { structures_.emplace_back(original, c); }
     NodeId structureCopy(NodeId c) {
-        const CdfgNode& n = out_.nodes[c - 1];
+        if (!made(c)) return 0;
+        const CdfgNode& n = node(c);
         for (std::uint32_t i = 0; i < n.attrCnt; ++i) {
-            const CdfgAttr& a = out_.attrs[n.attrBegin + i];
+            const CdfgAttr& a = a_.attrs[n.attrBegin + i];
             if (a.id != CfgDecl_STRUCTORGNODE) continue;
-            if (a.code == kStagedNode) return 0;  // a made node: never a recorded original
             if (a.code != ATTR_NODE) {
                 broken = true;
                 return 0;
             }
-            auto found = structures_.find(a.value);
-            return found != structures_.end() ? found->second : 0;
+            // The latest copy of that structure.
+            for (auto s = structures_.rbegin(); s != structures_.rend(); ++s)
+                if (s->first == a.value) return s->second;
+            return 0;
         }
         return 0;
     }
     void setStructure(NodeId c, NodeId structure) {
-        const CdfgNode& n = out_.nodes[c - 1];
+        if (!made(c)) return;
+        const CdfgNode& n = node(c);
         for (std::uint32_t i = 0; i < n.attrCnt; ++i) {
-            CdfgAttr& a = out_.attrs[n.attrBegin + i];
+            CdfgAttr& a = a_.attrs[n.attrBegin + i];
             if (a.id == CfgDecl_STRUCTORGNODE) {
                 a = ownedValue(a.id, structure);
                 return;
@@ -315,18 +337,12 @@ public:
     bool broken = false;
 
 private:
-    void link(NodeId c, NodeId CdfgNode::*field, std::uint32_t flag, NodeId to) {
-        CdfgNode& n = out_.nodes[c - 1];
-        n.*field = to;
-        if (to)
-            n.mark |= flag;
-        else
-            n.mark &= ~flag;
-    }
+    CdfgNode& node(NodeId c) { return a_.nodes[c - 1]; }
 
-    const OriginalsView& v_;
+    const StagingArea& a_;
     StagedCopy& out_;
-    std::unordered_map<NodeId, NodeId> structures_;
+    const NodeId firstId_;
+    std::vector<std::pair<NodeId, NodeId>> structures_;
 };
 
 // The walk of a copy, on either side.
@@ -623,60 +639,51 @@ NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes, CopyReport*
     return result;
 }
 
-OriginalsView viewOriginals(const CdfgGraph& g) {
-    OriginalsView v;
-    if (!g.denseIds || g.nodes.size() >= UINT32_MAX) return v;
-    v.nodes = g.nodes.data();
-    v.count = static_cast<std::uint32_t>(g.nodes.size());
-    v.attrs = g.attrs.data();
-    v.attrCount = g.attrs.size();
-    v.places = g.places.data();
-    return v;
+StagingArea stagingArea(CdfgGraph& g) {
+    StagingArea a;
+    if (!g.denseIds || g.lastId != g.nodes.size() || g.nodes.size() >= UINT32_MAX - 1u) return a;
+    a.nodes = g.nodes.data();
+    a.count = static_cast<std::uint32_t>(g.nodes.size());
+    a.nodeRoom = std::min(g.nodes.capacity(), g.places.capacity());
+    a.places = g.places.data();
+    a.attrs = g.attrs.data();
+    a.attrCount = g.attrs.size();
+    a.attrRoom = g.attrs.capacity();
+    return a;
 }
 
-bool stageCopy(const OriginalsView& v, NodeId function, std::size_t maxNodes, StagedCopy& out) {
+bool stageCopy(const StagingArea& a, NodeId function, std::size_t maxNodes, std::size_t nodeAt, std::size_t attrAt,
+               StagedCopy& out) {
     out = StagedCopy{};
-    if (function == 0 || v.count == 0 || maxNodes == 0) return false;
-    Staged side(v, out);
+    out.nodeAt = nodeAt;
+    out.attrAt = attrAt;
+    if (function == 0 || a.count == 0 || maxNodes == 0 || nodeAt < a.count || attrAt < a.attrCount) return false;
+    Staged side(a, out);
     Copier<Staged> copier(side, maxNodes);
     copier.copyChain(function, true);
     if (copier.exhausted()) side.noteReshaped();
     copier.redirectJumps();
-    out.usable = !side.broken && !out.nodes.empty();
+    out.usable = !side.broken && out.nodeCount > 0;
     return out.usable;
 }
 
 NodeId commitCopy(CdfgGraph& g, const StagedCopy& s, CopyReport* report) {
-    const std::size_t count = g.nodes.size();
-    if (!s.usable || !g.denseIds || g.lastId != count || count >= UINT32_MAX - 1u ||
-        s.nodes.size() >= UINT32_MAX - 1u - count || s.attrs.size() > UINT32_MAX - g.attrs.size())
+    if (!s.usable || !g.denseIds || g.lastId != g.nodes.size() || s.nodeAt != g.nodes.size() ||
+        s.nodeAt != g.places.size() || s.attrAt != g.attrs.size() ||
+        s.nodeCount > std::min(g.nodes.capacity(), g.places.capacity()) - s.nodeAt ||
+        s.attrCount > g.attrs.capacity() - s.attrAt)
         return 0;
-    const auto base = static_cast<NodeId>(count);
-    const auto attrBase = static_cast<std::uint32_t>(g.attrs.size());
-    for (const CdfgNode& staged : s.nodes) {
-        CdfgNode n = staged;
-        n.id += base;
-        if (staged.mark & kPrevMade) n.prev += base;
-        if (staged.mark & kNextMade) n.next += base;
-        if (staged.mark & kJumpMade) n.jump += base;
-        n.mark = 0;
-        n.attrBegin += attrBase;
-        g.nodes.push_back(n);
-    }
-    g.places.insert(g.places.end(), s.places.begin(), s.places.end());
-    for (CdfgAttr a : s.attrs) {
-        if (a.code == kStagedNode) {
-            a.code = ATTR_NODE;
-            a.value += base;
-        }
-        g.attrs.push_back(a);
-    }
-    g.lastId = static_cast<NodeId>(count + s.nodes.size());
+    // The arrays grow over what the staging made (their elements made
+    // without a value keep their bytes).
+    g.nodes.resize(s.nodeAt + s.nodeCount);
+    g.places.resize(s.nodeAt + s.nodeCount);
+    g.attrs.resize(s.attrAt + s.attrCount);
+    g.lastId = static_cast<NodeId>(g.nodes.size());
     if (report) {
-        for (const auto& [original, made] : s.calls) report->calls.emplace_back(original, made + base);
+        report->calls.insert(report->calls.end(), s.calls.begin(), s.calls.end());
         if (s.reshaped) report->reshaped = true;
     }
-    return base + 1;
+    return static_cast<NodeId>(s.nodeAt + 1);
 }
 
 void setNodeCreationFailureHandler(void (*handler)()) { nodeCreationFailureHandler = handler; }

@@ -48,35 +48,39 @@ struct CopyReport {
     bool reshaped = false;
 };
 NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes = 0, CopyReport* report = nullptr);
-// The graph's nodes, attributes and positions as they stand, for copies
-// staged on another thread: valid while the arrays keep their storage, and
-// what a staged copy reads must not change meanwhile. Empty (count 0) when
-// ids are not the list positions.
-struct OriginalsView {
-    const CdfgNode* nodes = nullptr;
-    std::uint32_t count = 0;
-    const CdfgAttr* attrs = nullptr;
+// The graph's arrays as they stand, for a copy staged on another thread in
+// their storage past the end (see stageCopy). Valid while the arrays keep
+// their storage; what a staged copy reads must not change meanwhile, and
+// nothing else may use that storage. Empty (count 0) when ids are not the
+// list positions.
+struct StagingArea {
+    CdfgNode* nodes = nullptr;
+    std::uint32_t count = 0;   // nodes in the list
+    std::size_t nodeRoom = 0;  // nodes and positions the storage holds
+    CdfgPlace* places = nullptr;
+    CdfgAttr* attrs = nullptr;
     std::size_t attrCount = 0;
-    const CdfgPlace* places = nullptr;
+    std::size_t attrRoom = 0;
 };
-OriginalsView viewOriginals(const CdfgGraph& g);
-// A copy of a function made apart from the graph, as copySubtree would make
-// it in structure clone mode with the function's NextId taken away: nodes
-// numbered from 1, their links to each other flagged in their marks.
+StagingArea stagingArea(CdfgGraph& g);
+// A copy of a function made in that storage, as copySubtree would make it in
+// structure clone mode with the function's NextId taken away, once the
+// arrays end at nodeAt and attrAt: the ids are the ones it will have then.
 struct StagedCopy {
-    std::vector<CdfgNode> nodes;
-    std::vector<CdfgPlace> places;
-    std::vector<CdfgAttr> attrs;
+    std::size_t nodeAt = 0, nodeCount = 0;
+    std::size_t attrAt = 0, attrCount = 0;
     std::vector<std::pair<NodeId, NodeId>> calls;
     bool reshaped = false;
     bool usable = false;
 };
 // Stages the copy (maxNodes as for copySubtree, not 0); false, with the copy
-// unusable, when the view cannot tell what the graph would make.
-bool stageCopy(const OriginalsView& v, NodeId function, std::size_t maxNodes, StagedCopy& out);
-// Puts a staged copy into the graph behind its last node, as copySubtree
-// would have made it there, and returns the function's copy; 0, with the
-// graph unchanged, when it cannot (the copy is then made by copySubtree).
+// unusable, when the area cannot tell what the graph would make or holds no
+// room for it.
+bool stageCopy(const StagingArea& a, NodeId function, std::size_t maxNodes, std::size_t nodeAt, std::size_t attrAt,
+               StagedCopy& out);
+// Takes a staged copy into the graph, which must end where the copy begins,
+// and returns the function's copy; 0, with the graph unchanged, when it
+// cannot (the copy is then made by copySubtree).
 NodeId commitCopy(CdfgGraph& g, const StagedCopy& s, CopyReport* report);
 // While on, copySubtree records copied CFG_STRUCT/CFG_DECLARE nodes so that
 // declarations follow structures copied in the same clone.

@@ -140,8 +140,11 @@ TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
         setStructCloneMode(false);
         releaseStructClones(*made);
         setNextId(*made, f, following);
+        staged->nodes.reserve(2 * staged->nodes.size());
+        staged->places.reserve(2 * staged->places.size());
+        staged->attrs.reserve(2 * staged->attrs.size());
         StagedCopy s;
-        ASSERT_TRUE(stageCopy(viewOriginals(*staged), same, maxNodes, s));
+        ASSERT_TRUE(stageCopy(stagingArea(*staged), same, maxNodes, staged->nodes.size(), staged->attrs.size(), s));
         EXPECT_EQ(commitCopy(*staged, s, &byStage), copy);
         EXPECT_EQ(byStage.calls, byGraph.calls);
         EXPECT_EQ(byStage.reshaped, byGraph.reshaped);
@@ -160,14 +163,23 @@ TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
             }
         }
     }
-    // What a view cannot answer as the graph would is left to the graph.
-    auto [g, f] = programGraph();
-    setAttrInt(*g, getAttrInt(*g, f, CfgFunc_DECLARE), kOddAttrId + 1, 1);
-    StagedCopy s;
-    EXPECT_FALSE(stageCopy(viewOriginals(*g), f, g->nodes.size() + 1, s));
-    const std::size_t before = g->nodes.size();
-    EXPECT_EQ(commitCopy(*g, s, nullptr), 0u);
-    EXPECT_EQ(g->nodes.size(), before);
+    // What the staging cannot tell, or has no room for, is left to the graph.
+    for (bool room : {false, true}) {
+        auto [g, f] = programGraph();
+        if (room) {
+            g->nodes.reserve(2 * g->nodes.size());
+            g->places.reserve(2 * g->places.size());
+            g->attrs.reserve(2 * g->attrs.size());
+            setAttrInt(*g, getAttrInt(*g, f, CfgFunc_DECLARE), kOddAttrId + 1, 1);
+        } else {
+            g->nodes.shrink_to_fit();
+        }
+        StagedCopy s;
+        EXPECT_FALSE(stageCopy(stagingArea(*g), f, g->nodes.size() + 1, g->nodes.size(), g->attrs.size(), s));
+        const std::size_t before = g->nodes.size();
+        EXPECT_EQ(commitCopy(*g, s, nullptr), 0u);
+        EXPECT_EQ(g->nodes.size(), before);
+    }
 }
 
 TEST(GraphOps, CopyDropsEmptyValues) {

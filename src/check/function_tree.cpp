@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -11,6 +12,7 @@
 #include "cdfg/chain.h"
 #include "cdfg/graph_ops.h"
 #include "check/call_walk.h"
+#include "check/clone_stager.h"
 #include "report/messages.h"
 #include "util/take_turns.h"
 #include "util/run_settings.h"
@@ -237,7 +239,17 @@ struct Collection {
     const std::unordered_map<NodeId, std::uint32_t>* bodyOf = nullptr;
     bool replay = false;
     std::size_t* replayed = nullptr;
+    // Copies made ahead on another core, when any.
+    CloneStager* stager = nullptr;
 };
+
+// Setting an attribute a node does not have yet moves the attribute storage,
+// which the stager reads: it stops first.
+void beforeSetting(const Collection& c, NodeId node, std::uint32_t attr) {
+    if (!c.stager || !c.stager->running()) return;
+    const CdfgNode* n = lookupNode(*c.graph, node);
+    if (n && !cdfg_detail::findAttr(*c.graph, *n, attr)) c.stager->stop();
+}
 
 TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* name, const char* file) {
     auto* t = new TreeNode;
@@ -263,15 +275,20 @@ TreeNode* pushTreeNode(Collection& c, NodeId node, NodeId called, const char* na
 // right after the original in its chain. A copy makes at most as many nodes
 // as the graph held before the first clone, so that clones of a damaged
 // graph cannot double it again and again.
-NodeId cloneFunction(CdfgGraph& g, NodeId function, const std::string& cloneName, std::size_t maxNodes,
-                     CopyReport* report) {
+NodeId cloneFunction(Collection& c, NodeId function, const std::string& cloneName, CopyReport* report) {
+    CdfgGraph& g = *c.graph;
     NodeId following = getNextId(g, function);
-    setNextId(g, function, 0);
-    setStructCloneMode(true);
-    NodeId clone = copySubtree(g, function, maxNodes, report);
-    setStructCloneMode(false);
-    releaseStructClones(g);
-    setNextId(g, function, following);
+    NodeId clone = c.stager ? c.stager->commit(g, function, report) : 0;
+    if (!clone) {
+        // The stager has stopped: the graph may grow as the copy is made.
+        setNextId(g, function, 0);
+        setStructCloneMode(true);
+        clone = copySubtree(g, function, c.maxCloneNodes, report);
+        setStructCloneMode(false);
+        releaseStructClones(g);
+        setNextId(g, function, following);
+    }
+    beforeSetting(c, clone, CfgFunc_NAME);
     setAttrString(g, clone, CfgFunc_NAME, std::string_view(cloneName));
     setPrevId(g, clone, function);
     setNextId(g, function, clone);
@@ -359,6 +376,7 @@ void collectCall(Collection& c, CallWalk& walk, NodeId call) {
     if (!c.metInBody.back().insert(call).second) return;
     auto own = c.byCalled.find(target);
     const TreeNode* use = own != c.byCalled.end() ? own->second : addToTree(c, walk, target);
+    beforeSetting(c, call, DfgFuncCall_NAME);
     setAttrString(g, call, DfgFuncCall_NAME, std::string_view(use->name));
     setJumpId(g, call, use->node);
 }
@@ -388,7 +406,7 @@ const TreeNode* addToTree(Collection& c, CallWalk& walk, NodeId target) {
     if (auto other = c.anyModule->find(key); other != c.anyModule->end())
         return pushTreeNode(c, other->second, target, cloneName.c_str(), filePtr);
     CopyReport copy;
-    NodeId clone = cloneFunction(g, target, cloneName, c.maxCloneNodes, c.replay ? &copy : nullptr);
+    NodeId clone = cloneFunction(c, target, cloneName, c.replay ? &copy : nullptr);
     const TreeNode* use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
     walkBody(c, walk, clone, target, c.replay ? &copy : nullptr);
     return use;
@@ -550,8 +568,8 @@ bool replayable(const CdfgGraph& g, const ModuleScan& scan, const std::unordered
 
 }  // namespace
 
-std::size_t collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
-    std::size_t replayed = 0;
+TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
+    TreeCollection made;
     std::unordered_map<std::string, NodeId> anyModule;
     const std::size_t maxCloneNodes = g.nodes.size() + 1;
     std::unordered_map<NodeId, std::uint32_t> bodyOf;
@@ -561,6 +579,10 @@ std::size_t collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
             if (scan->bodies[i].usable) bodyOf.emplace(scan->functions[i], static_cast<std::uint32_t>(i));
         for (const ModuleRecord* m = moduleList; m; m = m->next) moduleFunctions.insert(m->function);
     }
+    // The copies are made on a second core, ahead of the collection, which
+    // only puts them in.
+    std::unique_ptr<CloneStager> stager;
+    if (scan) stager = std::make_unique<CloneStager>(g, *scan, bodyOf, moduleFunctions, maxCloneNodes);
     for (ModuleRecord* m = moduleList; m; m = m->next) {
         Collection c;
         c.graph = &g;
@@ -570,15 +592,20 @@ std::size_t collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
         c.scan = scan;
         c.bodyOf = &bodyOf;
         c.replay = scan && replayable(g, *scan, bodyOf, moduleFunctions, m->function);
-        c.replayed = &replayed;
+        c.replayed = &made.replayed;
+        c.stager = stager.get();
         CallWalk walk;
         walk.graph = &g;
         walk.onCall = [&c](CallWalk& w, NodeId call) { collectCall(c, w, call); };
         walkBody(c, walk, m->function);
     }
+    if (stager) {
+        stager->stop();
+        made.staged = stager->committed();
+    }
     // Built now, so that the passes after it, two at a time, only read it.
     refreshIndex();
-    return replayed;
+    return made;
 }
 
 int buildFunctionTree(CdfgGraph& g) {

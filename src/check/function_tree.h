@@ -51,9 +51,14 @@ struct ModuleScan;
 int scanModules(CdfgGraph& g, ModuleScan& scan);
 // With the scan's record of the function bodies (when the graph has not
 // changed since), the collection goes over the calls of a body that the
-// scan met instead of walking it again; the number of bodies it went over
-// so. Either way the tree and the graph come out the same.
-std::size_t collectFunctionTree(CdfgGraph& g, const ModuleScan* scan = nullptr);
+// scan met instead of walking it again, and the copies of functions are
+// made ahead on a second core where the graph's arrays have room for them.
+// Either way the tree and the graph come out the same.
+struct TreeCollection {
+    std::size_t replayed = 0;  // bodies gone over from the record
+    std::size_t staged = 0;    // copies made ahead
+};
+TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan = nullptr);
 
 // The scan in parts, so that threads can share its walk: start lists the
 // functions; walkModuleScan, in any number of threads at once, takes the
