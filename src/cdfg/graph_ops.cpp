@@ -442,9 +442,8 @@ NodeId Copier<Side>::copyChain(NodeId first, bool alone) {
     NodeId previous = 0;
     std::size_t steps = 0;
     NodeId following = 0;
-    const std::size_t limit = t_.stepLimit();
     for (NodeId n = first; n != 0 && nodesLeft_ > 0; n = following, ++steps) {
-        if (steps >= limit) {
+        if (steps >= t_.stepLimit()) {
             t_.limitMet();
             break;
         }
@@ -469,7 +468,7 @@ NodeId Copier<Side>::copyChain(NodeId first, bool alone) {
             NodeId lastSide = 0;
             std::size_t sideSteps = 0;
             for (NodeId s = side; s != 0 && nodesLeft_ > 0; ++sideSteps) {
-                if (sideSteps >= limit) {
+                if (sideSteps >= t_.stepLimit()) {
                     t_.limitMet();
                     break;
                 }

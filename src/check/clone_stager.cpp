@@ -5,14 +5,6 @@
 
 #include "check/function_tree.h"
 
-namespace {
-
-// How far the staging may run ahead of the collection, in nodes of copies
-// made and not yet taken: what a stop throws away.
-constexpr std::size_t kAhead = std::size_t{1} << 17;
-
-}  // namespace
-
 CloneStager::CloneStager(CdfgGraph& g, const ModuleScan& scan,
                          const std::unordered_map<NodeId, std::uint32_t>& bodyOf,
                          const std::unordered_set<NodeId>& moduleFunctions, std::size_t maxCloneNodes)
@@ -20,28 +12,21 @@ CloneStager::CloneStager(CdfgGraph& g, const ModuleScan& scan,
     if (area_.count == 0 || maxNodes_ == 0) return;
     plan(g, scan, bodyOf, moduleFunctions);
     if (order_.empty()) return;
-    state_.assign(order_.size(), Slot::Waiting);
     copies_.resize(order_.size());
+    state_ = std::vector<std::atomic<std::uint8_t>>(order_.size());
     const std::thread::id creator = std::this_thread::get_id();
     worker_ = std::make_unique<LargeStackThread>([this, creator] {
         // Without a thread of its own the work would run here and now.
-        if (std::this_thread::get_id() != creator) {
-            try {
-                stage();
-            } catch (...) {
-                {
-                    std::lock_guard<std::mutex> hold(lock_);
-                    ended_ = true;
-                }
-                changed_.notify_all();
-                throw;
-            }
+        if (std::this_thread::get_id() == creator) {
+            fail(0);
+            return;
         }
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            ended_ = true;
+        try {
+            stage();
+        } catch (...) {
+            fail(0);
+            throw;
         }
-        changed_.notify_all();
     });
 }
 
@@ -89,48 +74,44 @@ void CloneStager::plan(const CdfgGraph& g, const ModuleScan& scan,
     }
 }
 
+void CloneStager::fail(std::size_t from) {
+    for (std::size_t k = from; k < state_.size(); ++k) {
+        std::uint8_t waiting = kWaiting;
+        if (state_[k].compare_exchange_strong(waiting, kFailed, std::memory_order_release)) state_[k].notify_all();
+    }
+}
+
 void CloneStager::stage() {
-    for (std::size_t i = 0; i < order_.size(); ++i) {
-        {
-            std::unique_lock<std::mutex> hold(lock_);
-            changed_.wait(hold, [&] { return stopping_ || held_ < kAhead || i <= wanted_; });
-            if (stopping_) return;
-            if (i < wanted_) continue;  // passed by: never asked for
-        }
-        StagedCopy copy;
+    std::size_t i = 0;
+    for (; i < order_.size() && !stopping_.load(std::memory_order_relaxed); ++i) {
+        if (i < wanted_.load(std::memory_order_acquire)) continue;  // passed by: never asked for
+        StagedCopy& copy = copies_[i];
         bool usable = stageCopy(area_, order_[i], maxNodes_, nodeAt_, attrAt_, copy);
         // A function nested in the copy would be linked in place as it is
         // cloned, and a renamed call would be read while it changes.
         for (std::size_t k = 1; usable && k < copy.nodeCount; ++k)
             usable = area_.nodes[copy.nodeAt + k].kind != CFG_FUNCTION;
         for (const auto& call : copy.calls) usable = usable && !renamed_.count(call.first);
-        {
-            std::lock_guard<std::mutex> hold(lock_);
-            if (i < wanted_) {
-                state_[i] = Slot::Dropped;
-            } else if (usable) {
-                held_ += copy.nodeCount;
-                nodeAt_ += copy.nodeCount;
-                attrAt_ += copy.attrCount;
-                copies_[i] = std::move(copy);
-                state_[i] = Slot::Ready;
-            } else {
-                // The copies after it would not find their places.
-                state_[i] = Slot::Failed;
-                stopping_ = true;
-            }
-        }
-        changed_.notify_all();
+        // Passed by while it was made: the next copy takes its place.
+        if (i < wanted_.load(std::memory_order_acquire)) continue;
+        // The copies after one that failed would not find their places.
+        if (!usable) break;
+        nodeAt_ += copy.nodeCount;
+        attrAt_ += copy.attrCount;
+        state_[i].store(kReady, std::memory_order_release);
+        state_[i].notify_all();
     }
+    fail(i);
 }
 
 NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
     if (!worker_) return 0;
     // The function's first place not yet passed by.
+    const std::size_t wanted = wanted_.load(std::memory_order_relaxed);
     std::size_t at = order_.size();
     if (auto places = placesOf_.find(function); places != placesOf_.end())
         for (std::uint32_t p : places->second)
-            if (p >= wanted_) {
+            if (p >= wanted) {
                 at = p;
                 break;
             }
@@ -138,28 +119,22 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
         stop();
         return 0;
     }
-    StagedCopy copy;
-    {
-        std::unique_lock<std::mutex> hold(lock_);
-        // The clones planned before it will not be asked for.
-        for (std::size_t k = wanted_; k < at; ++k) {
-            if (state_[k] == Slot::Ready) held_ -= copies_[k].nodeCount;
-            copies_[k] = StagedCopy{};
-            state_[k] = Slot::Dropped;
-        }
-        wanted_ = at;
-        changed_.notify_all();
-        changed_.wait(hold, [&] { return state_[at] != Slot::Waiting || ended_; });
-        if (state_[at] == Slot::Ready) {
-            held_ -= copies_[at].nodeCount;
-            copy = std::move(copies_[at]);
-        }
-        state_[at] = Slot::Dropped;
-        wanted_ = at + 1;
+    // The clones planned before it will not be asked for.
+    wanted_.store(at, std::memory_order_release);
+    // The copy is usually made by now or about to be: wait on the core first.
+    std::uint8_t state = state_[at].load(std::memory_order_acquire);
+    for (int spin = 0; state == kWaiting && spin < (1 << 16); ++spin) {
+        if (spin % 64 == 63) std::this_thread::yield();
+        state = state_[at].load(std::memory_order_acquire);
     }
-    changed_.notify_all();
-    // In place only where the collection has put every copy before it.
-    const NodeId clone = copy.usable ? commitCopy(g, copy, report) : 0;
+    while (state == kWaiting) {
+        state_[at].wait(kWaiting, std::memory_order_acquire);
+        state = state_[at].load(std::memory_order_acquire);
+    }
+    wanted_.store(at + 1, std::memory_order_release);
+    // In place only where the collection has taken every copy before it.
+    const NodeId clone = state == kReady ? commitCopy(g, copies_[at], report) : 0;
+    copies_[at] = StagedCopy{};
     if (!clone) {
         stop();
         return 0;
@@ -170,11 +145,7 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
 
 void CloneStager::stop() {
     if (!worker_) return;
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
+    stopping_.store(true, std::memory_order_relaxed);
     std::unique_ptr<LargeStackThread> worker = std::move(worker_);
     worker->join();  // a failure of the staging thread goes on from here
     copies_.clear();

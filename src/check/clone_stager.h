@@ -1,13 +1,13 @@
 // Copies of the functions that prefixed modules will clone, made on a second
 // core while the function tree is collected on the first. The tree asks for
-// each clone's copy as it comes to it and puts it into the graph itself, so
-// the graph comes out as if the tree had copied every function in turn.
+// each clone's copy as it comes to it and takes it into the graph, so the
+// graph comes out as if the tree had copied every function in turn.
 #pragma once
 
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -22,53 +22,51 @@ class CloneStager {
 public:
     // Plans the clones from the scan's record of the bodies, in the order
     // the collection will make them, and starts staging them. Nothing is
-    // staged when the plan cannot be trusted (a body the scan did not
-    // record, ids that are not list positions).
+    // staged when the plan cannot be trusted (a body of a module the scan
+    // did not record, ids that are not list positions).
     CloneStager(CdfgGraph& g, const ModuleScan& scan, const std::unordered_map<NodeId, std::uint32_t>& bodyOf,
                 const std::unordered_set<NodeId>& moduleFunctions, std::size_t maxCloneNodes);
     ~CloneStager();
     CloneStager(const CloneStager&) = delete;
     CloneStager& operator=(const CloneStager&) = delete;
 
-    // Puts the staged copy of the function into the graph (see commitCopy)
+    // Takes the staged copy of the function into the graph (see commitCopy)
     // and returns it; 0 when there is none, the stager has then stopped and
     // the caller copies the function itself.
     NodeId commit(CdfgGraph& g, NodeId function, CopyReport* report);
     // Ends the staging. Called before anything else could make the graph's
     // arrays move (a copy made in the graph, an attribute added): the
-    // staging thread reads them.
+    // staging thread reads them and writes past their ends.
     void stop();
     bool running() const { return worker_ != nullptr; }
-    // Copies the collection put into the graph.
+    // Copies taken into the graph.
     std::size_t committed() const { return committed_; }
 
 private:
-    enum class Slot : std::uint8_t { Waiting, Ready, Failed, Dropped };
-    void stage();
+    enum Slot : std::uint8_t { kWaiting, kReady, kFailed };
     void plan(const CdfgGraph& g, const ModuleScan& scan, const std::unordered_map<NodeId, std::uint32_t>& bodyOf,
               const std::unordered_set<NodeId>& moduleFunctions);
+    void stage();
+    // Every slot from `from` on that the staging will not fill.
+    void fail(std::size_t from);
 
     // The copies are made one after another past the ends of the graph's
     // arrays, where the collection, taking them in turn, finds them.
     StagingArea area_;
     std::size_t maxNodes_;
-    std::size_t nodeAt_ = 0, attrAt_ = 0;
+    std::size_t nodeAt_ = 0, attrAt_ = 0;  // the staging thread's
     // The clones in the order planned, and each function's places in it.
     std::vector<NodeId> order_;
     std::unordered_map<NodeId, std::vector<std::uint32_t>> placesOf_;
     // Calls the collection renames in place: a copy holding one is not used.
     std::unordered_set<NodeId> renamed_;
 
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<Slot> state_;
+    // A slot's copy is the staging thread's until its state leaves kWaiting.
     std::vector<StagedCopy> copies_;
+    std::vector<std::atomic<std::uint8_t>> state_;
     // Clones before this one are taken or will never be asked for.
-    std::size_t wanted_ = 0;
-    // Nodes of the copies staged and not yet taken.
-    std::size_t held_ = 0;
-    bool stopping_ = false;
-    bool ended_ = false;  // the staging thread has left its loop
+    std::atomic<std::size_t> wanted_{0};
+    std::atomic<bool> stopping_{false};
     std::size_t committed_ = 0;
     std::unique_ptr<LargeStackThread> worker_;
 };
