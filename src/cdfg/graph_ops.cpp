@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -98,13 +99,9 @@ NodeId newCopy(CdfgGraph& g, std::uint32_t kind, NodeId original) {
     return node.id;
 }
 
-// A copy reads its originals and makes its nodes through one of two sides.
-// InGraph reads the graph as it stands and makes the copy in it: a made
-// node's handle is its id. Staged reads a view of the graph and makes the
-// copy apart, in a StagedCopy: a made node's handle is its position + 1, and
-// links between made nodes are flagged so that committing can turn them into
-// ids. Both run the same walk below, so a committed copy is the one the
-// graph would have made.
+// A copy reads its originals and makes its nodes through one of two sides:
+// InGraph, the graph itself, or Staged (below). Both run the same walk, so a
+// staged copy is the one the graph would have made.
 class InGraph {
 public:
     InGraph(CdfgGraph& g, CopyReport* report) : g_(g), report_(report) {}
@@ -300,7 +297,7 @@ public:
     // A graph's copy records structures only while cloning a function,
     // which is the one copy staged.
     bool structures() const { return true; }
-    void noteStructure(NodeId original, NodeId c) { structures_.emplace_back(original, c); }
+    void noteStructure(NodeId original, NodeId c) { structures_.insert_or_assign(original, c); }
     NodeId structureCopy(NodeId c) {
         if (!made(c)) return 0;
         const CdfgNode& n = node(c);
@@ -312,9 +309,8 @@ public:
                 return 0;
             }
             // The latest copy of that structure.
-            for (auto s = structures_.rbegin(); s != structures_.rend(); ++s)
-                if (s->first == a.value) return s->second;
-            return 0;
+            auto found = structures_.find(a.value);
+            return found != structures_.end() ? found->second : 0;
         }
         return 0;
     }
@@ -342,7 +338,7 @@ private:
     const StagingArea& a_;
     StagedCopy& out_;
     const NodeId firstId_;
-    std::vector<std::pair<NodeId, NodeId>> structures_;
+    std::unordered_map<NodeId, NodeId> structures_;
 };
 
 // The walk of a copy, on either side.
