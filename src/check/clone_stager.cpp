@@ -46,16 +46,25 @@ CloneStager::~CloneStager() {
 void CloneStager::plan(const CdfgGraph& g, const ModuleScan& scan,
                        const std::unordered_map<NodeId, std::uint32_t>& bodyOf,
                        const std::unordered_set<NodeId>& moduleFunctions) {
-    std::vector<std::pair<const ModuleScan::Body*, std::uint32_t>> stack;  // (body, next call in met)
     for (const ModuleRecord* m = moduleList; m; m = m->next) {
         if (!m->hasPrefix) continue;
         auto top = bodyOf.find(m->function);
-        if (top == bodyOf.end()) {
-            order_.clear();
-            return;
-        }
+        if (top == bodyOf.end()) return;
         const ModuleScan::Body& body = scan.bodies[top->second];
         for (std::uint32_t i = body.first; i < body.first + body.count; ++i) renamed_.insert(scan.met[i].second.call);
+    }
+    // A body that meets such a call shares a node with a module's function
+    // (a damaged graph): its copy is left to the graph, and the thread never
+    // reads the call while it changes.
+    auto meetsRenamed = [&](const ModuleScan::Body& body) {
+        for (std::uint32_t i = body.first; i < body.first + body.count; ++i)
+            if (renamed_.count(scan.met[i].second.call)) return true;
+        return false;
+    };
+    std::vector<std::pair<const ModuleScan::Body*, std::uint32_t>> stack;  // (body, next call in met)
+    for (const ModuleRecord* m = moduleList; m; m = m->next) {
+        if (!m->hasPrefix) continue;
+        const ModuleScan::Body& body = scan.bodies[bodyOf.find(m->function)->second];
         std::unordered_set<NodeId> reached;
         stack.assign(1, {&body, body.first});
         while (!stack.empty()) {
@@ -66,10 +75,11 @@ void CloneStager::plan(const CdfgGraph& g, const ModuleScan& scan,
             }
             const NodeId target = getJumpId(g, scan.met[next++].second.call);
             if (!target || moduleFunctions.count(target) || !reached.insert(target).second) continue;
+            auto found = bodyOf.find(target);
+            if (found != bodyOf.end() && meetsRenamed(scan.bodies[found->second])) continue;
             placesOf_[target].push_back(static_cast<std::uint32_t>(order_.size()));
             order_.push_back(target);
-            if (auto found = bodyOf.find(target); found != bodyOf.end())
-                stack.push_back({&scan.bodies[found->second], scan.bodies[found->second].first});
+            if (found != bodyOf.end()) stack.push_back({&scan.bodies[found->second], scan.bodies[found->second].first});
         }
     }
 }
