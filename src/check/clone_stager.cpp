@@ -102,6 +102,7 @@ void CloneStager::stage() {
         for (std::size_t k = 1; usable && k < copy.nodeCount; ++k)
             usable = area_.nodes[copy.nodeAt + k].kind != CFG_FUNCTION;
         for (const auto& call : copy.calls) usable = usable && !renamed_.count(call.first);
+        copy.usable = usable;
         // Passed by while it was made: the next copy takes its place.
         if (i < wanted_.load(std::memory_order_acquire)) continue;
         // The copies after one that failed would not find their places.
