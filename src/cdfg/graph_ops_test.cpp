@@ -124,8 +124,8 @@ TEST(GraphOps, CopyOfAFunctionIsItsTwin) {
     }
 }
 
-// A copy staged apart and put into the graph is, record for record, the one
-// the graph makes itself when a function is cloned.
+// A copy staged past the ends of the graph's arrays and taken in is, record
+// for record, the one the graph makes itself when a function is cloned.
 TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
     for (std::size_t bound : {std::size_t{0}, std::size_t{5}}) {
         auto [made, f] = programGraph();
