@@ -143,9 +143,7 @@ public:
     void setNext(NodeId c, NodeId to) {
         if (CdfgNode* n = lookupNode(g_, c)) n->next = to;
     }
-    void setJump(NodeId c, NodeId to) { setJumpId(g_, c, to); }
-    // A call's jump, to the called function (not a made node).
-    void setCallJump(NodeId c, NodeId to) {
+    void setJump(NodeId c, NodeId to) {
         if (CdfgNode* n = lookupNode(g_, c)) n->jump = to;
     }
     void append(NodeId chain, NodeId added) { appendToChain(g_, chain, added); }
@@ -275,7 +273,6 @@ public:
     void setJump(NodeId c, NodeId to) {
         if (made(c)) node(c).jump = to;
     }
-    void setCallJump(NodeId c, NodeId to) { setJump(c, to); }
     // appendToChain over made nodes, which link only to each other.
     void append(NodeId chain, NodeId added) {
         if (!made(chain) || !made(added)) return;
@@ -299,32 +296,21 @@ public:
     bool structures() const { return true; }
     void noteStructure(NodeId original, NodeId c) { structures_.insert_or_assign(original, c); }
     NodeId structureCopy(NodeId c) {
-        if (!made(c)) return 0;
-        const CdfgNode& n = node(c);
-        for (std::uint32_t i = 0; i < n.attrCnt; ++i) {
-            const CdfgAttr& a = a_.attrs[n.attrBegin + i];
-            if (a.id != CfgDecl_STRUCTORGNODE) continue;
-            if (a.code != ATTR_NODE) {
-                broken = true;
-                return 0;
-            }
-            // The latest copy of that structure.
-            auto found = structures_.find(a.value);
-            return found != structures_.end() ? found->second : 0;
+        const CdfgAttr* a = structureOf(c);
+        if (!a) return 0;
+        if (a->code != ATTR_NODE) {
+            broken = true;
+            return 0;
         }
-        return 0;
+        // The latest copy of that structure.
+        auto found = structures_.find(a->value);
+        return found != structures_.end() ? found->second : 0;
     }
     void setStructure(NodeId c, NodeId structure) {
-        if (!made(c)) return;
-        const CdfgNode& n = node(c);
-        for (std::uint32_t i = 0; i < n.attrCnt; ++i) {
-            CdfgAttr& a = a_.attrs[n.attrBegin + i];
-            if (a.id == CfgDecl_STRUCTORGNODE) {
-                a = ownedValue(a.id, structure);
-                return;
-            }
-        }
-        broken = true;
+        if (CdfgAttr* a = structureOf(c))
+            *a = ownedValue(a->id, structure);
+        else
+            broken = true;
     }
 
     void noteCall(NodeId original, NodeId c) { out_.calls.emplace_back(original, c); }
@@ -334,6 +320,14 @@ public:
 
 private:
     CdfgNode& node(NodeId c) { return a_.nodes[c - 1]; }
+    // The structure attribute of a made declaration, nullptr for none.
+    CdfgAttr* structureOf(NodeId c) {
+        if (!made(c)) return nullptr;
+        const CdfgNode& n = node(c);
+        for (std::uint32_t i = 0; i < n.attrCnt; ++i)
+            if (a_.attrs[n.attrBegin + i].id == CfgDecl_STRUCTORGNODE) return &a_.attrs[n.attrBegin + i];
+        return nullptr;
+    }
 
     const StagingArea& a_;
     StagedCopy& out_;
@@ -501,7 +495,7 @@ NodeId Copier<Side>::copyChain(NodeId first, bool alone) {
         if (isControlKind(kind)) {
             pairs_.emplace_back(n, c);
         } else if (kind == DFG_FUNC_CALL) {
-            t_.setCallJump(c, jump);
+            t_.setJump(c, jump);
             t_.noteCall(n, c);
         } else if (t_.structures() && (kind == CFG_STRUCT || kind == CFG_DECLARE)) {
             t_.noteStructure(n, c);
