@@ -19,8 +19,9 @@ const CdfgNode* liveNode(const CdfgGraph& g, NodeId id) { return lookupNode(g, i
 
 // The node's record will be encoded anew instead of copied from the source.
 void touch(CdfgGraph& g, const CdfgNode& node) {
-    std::size_t at = static_cast<std::size_t>(&node - g.nodes.data());
-    if (at < g.sourceSpans.size()) g.sourceSpans[at] = 0;
+    const std::size_t at = static_cast<std::size_t>(&node - g.nodes.data());
+    if (const std::size_t block = at / kSpanBlock; block < g.spanBlocks.size())
+        g.spanBlocks[block].kept &= ~(std::uint64_t{1} << at % kSpanBlock);
 }
 
 CdfgPlace& placeOf(CdfgGraph& g, const CdfgNode& node) { return g.places[&node - g.nodes.data()]; }

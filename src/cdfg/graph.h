@@ -89,6 +89,26 @@ inline constexpr unsigned kSpanLengthBits = 24;
 inline constexpr std::uint64_t kMaxSpanLength = (std::uint64_t{1} << kSpanLengthBits) - 1;
 inline constexpr std::uint64_t kMaxSpanOffset = (std::uint64_t{1} << (64 - kSpanLengthBits)) - 1;
 
+// The spans of a block of kSpanBlock list positions. A front end's records
+// follow one another in the file, so a block needs only where its records
+// begin and end and which of them are unchanged: a few bytes per block
+// instead of a span per node, which every read would have to fill.
+inline constexpr std::size_t kSpanBlock = 64;
+inline constexpr std::uint64_t kScatteredBlock = ~std::uint64_t{0};
+struct SpanBlock {
+    // Where the record of the block's first position begins and where that
+    // of its last one read ends, the records of every position between
+    // following one another. For a block whose records do not (end is
+    // kScatteredBlock), begin is the index of its kSpanBlock spans in
+    // CdfgGraph::scatteredSpans.
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    // Bit k: the record of position kSpanBlock * block + k is written back
+    // as read. Cleared when the node changes.
+    std::uint64_t kept = 0;
+    bool operator==(const SpanBlock&) const = default;
+};
+
 // The texts of string attributes, numbered 1, 2, ... in the order stored.
 // Each is stored once, followed by a NUL, in large blocks that never move, so
 // views and pointers of a text stay valid as long as the store.
@@ -155,10 +175,12 @@ struct CdfgGraph {
     // lookup stays constant time and a graph pays only for the pages it uses.
     std::vector<std::unique_ptr<std::uint32_t[]>> idPages;
     NodeId lastId = 0;
-    // Read graphs only: the file's bytes and, at each node's list position,
-    // the span of its unchanged record (positions past the end: none).
+    // Read graphs only: the file's bytes and, by blocks of list positions,
+    // where the unchanged records lie in them (positions past the blocks:
+    // none).
     std::unique_ptr<SourceBytes> source;
-    std::vector<std::uint64_t, GraphArrayAllocator<std::uint64_t>> sourceSpans;
+    std::vector<SpanBlock> spanBlocks;
+    std::vector<std::uint64_t> scatteredSpans;
 };
 
 inline constexpr std::uint32_t kIdPageBits = 16;

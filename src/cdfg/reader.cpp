@@ -229,12 +229,108 @@ std::uint64_t spanOf(std::uint64_t begin, std::uint64_t end, bool exact) {
     return (begin << kSpanLengthBits) | length;
 }
 
+// Notes where the records of the nodes read lie, one list position after
+// another, and stores it a block at a time (SpanBlock).
+class SpanRecorder {
+public:
+    // The block being filled, until it is stored.
+    struct Open {
+        static constexpr std::size_t kNone = SIZE_MAX;
+        std::size_t block = kNone;
+        std::size_t last = 0;     // the last position noted
+        unsigned first = 0;       // the first position noted, within the block
+        bool scattered = false;   // a record that does not follow the one before
+        std::uint64_t kept = 0;
+        std::uint64_t begins[kSpanBlock] = {};
+        std::uint64_t ends[kSpanBlock] = {};
+    };
+
+    // Blocks go to blocks[block - base], their spans when scattered to
+    // scattered. With a head, a first block that starts past its first
+    // position is kept open for the reader of the positions before it.
+    SpanRecorder(std::vector<SpanBlock>& blocks, std::vector<std::uint64_t>& scattered, std::size_t base = 0,
+                 bool head = false)
+        : blocks_(blocks), scattered_(scattered), base_(base), keepHead_(head) {}
+
+    void note(std::size_t position, std::uint64_t begin, std::uint64_t end, bool exact) {
+        const std::size_t block = position / kSpanBlock;
+        const unsigned k = static_cast<unsigned>(position % kSpanBlock);
+        if (block != open_.block) {
+            store();
+            open_.block = block;
+            open_.first = k;
+            open_.kept = 0;
+            open_.scattered = false;
+        } else if (position != open_.last + 1 || begin != open_.ends[open_.last % kSpanBlock]) {
+            open_.scattered = true;
+        }
+        open_.begins[k] = begin;
+        open_.ends[k] = end;
+        open_.last = position;
+        if (spanOf(begin, end, exact) != 0) open_.kept |= std::uint64_t{1} << k;
+    }
+
+    // Takes in the block another recorder kept open as its head: the same
+    // block as this one's open block, its positions following this one's.
+    void join(const Open& head) {
+        if (head.block == Open::kNone) return;
+        if (head.block != open_.block) {
+            store();
+            open_ = head;
+            open_.scattered = true;  // the positions before it have no records
+            return;
+        }
+        const unsigned lastK = static_cast<unsigned>(open_.last % kSpanBlock);
+        if (head.first != lastK + 1 || head.begins[head.first] != open_.ends[lastK] || head.scattered)
+            open_.scattered = true;
+        for (unsigned k = head.first; k <= head.last % kSpanBlock; ++k) {
+            open_.begins[k] = head.begins[k];
+            open_.ends[k] = head.ends[k];
+        }
+        open_.kept |= head.kept;
+        open_.last = head.last;
+    }
+
+    // Stores the open block.
+    void store() {
+        Open& o = open_;
+        if (o.block == Open::kNone) return;
+        if (keepHead_ && o.first != 0 && o.block == base_) {
+            head_ = o;
+            ++base_;
+        } else {
+            SpanBlock stored{o.begins[o.first], o.ends[o.last % kSpanBlock], o.kept};
+            if (o.scattered || o.first != 0) {
+                stored.begin = scattered_.size();
+                stored.end = kScatteredBlock;
+                for (unsigned k = 0; k < kSpanBlock; ++k)
+                    scattered_.push_back(o.kept >> k & 1 ? spanOf(o.begins[k], o.ends[k], true) : 0);
+            }
+            const std::size_t at = o.block - base_;
+            if (blocks_.size() <= at) blocks_.resize(at + 1);
+            blocks_[at] = stored;
+        }
+        o.block = Open::kNone;
+    }
+
+    const Open& head() const { return head_; }
+    std::size_t base() const { return base_; }
+
+private:
+    std::vector<SpanBlock>& blocks_;
+    std::vector<std::uint64_t>& scattered_;
+    std::size_t base_;
+    bool keepHead_;
+    Open open_;
+    Open head_;
+};
+
 // Where readRecords puts the records: the graph itself, appended to its
 // arrays (below a limit while a second reader fills what lies past it).
 class GraphSink {
 public:
-    explicit GraphSink(CdfgGraph& g, std::size_t nodeLimit = SIZE_MAX, std::size_t attrLimit = SIZE_MAX)
-        : g_(g), nodeLimit_(nodeLimit), attrLimit_(attrLimit) {}
+    GraphSink(CdfgGraph& g, SpanRecorder& spans, std::size_t nodeLimit = SIZE_MAX, std::size_t attrLimit = SIZE_MAX)
+        : g_(g), spans_(spans), nodeLimit_(nodeLimit), attrLimit_(attrLimit) {}
 
     // Room for one more node with at most that many attributes.
     bool room(std::uint32_t attrs) const {
@@ -243,7 +339,6 @@ public:
     // The node for the record with this id, nullptr when none can be made.
     CdfgNode* node(NodeId id) {
         if (createNodeWithId(g_, id) == 0) return nullptr;
-        g_.sourceSpans.push_back(0);
         return &g_.nodes.back();
     }
     CdfgAttr* attrs() { return g_.attrs.data(); }
@@ -262,13 +357,14 @@ public:
         if (last_ == 0 || g_.fileNames[last_ - 1] != name) last_ = fileNameIndex(g_, name);
         return last_;
     }
-    void finish(const CdfgPlace& place, std::uint64_t span) {
+    void finish(const CdfgPlace& place, std::uint64_t begin, std::uint64_t end, bool exact) {
         g_.places.back() = place;
-        g_.sourceSpans.back() = span;
+        spans_.note(g_.nodes.size() - 1, begin, end, exact);
     }
 
 private:
     CdfgGraph& g_;
+    SpanRecorder& spans_;
     std::size_t nodeLimit_;
     std::size_t attrLimit_;
     std::uint32_t last_ = 0;
@@ -288,13 +384,13 @@ public:
     PartSink(CdfgGraph& g, NodeId firstId, std::size_t attrBase, std::size_t textRoom)
         : nodes_(g.nodes.data()),
           places_(g.places.data()),
-          spans_(g.sourceSpans.data()),
           attrs_(g.attrs.data()),
-          nodeRoom_(std::min({g.nodes.capacity(), g.places.capacity(), g.sourceSpans.capacity()})),
+          nodeRoom_(std::min(g.nodes.capacity(), g.places.capacity())),
           attrRoom_(g.attrs.capacity()),
           firstIndex_(firstId - 1u),
           nextId_(firstId),
-          attrEnd_(attrBase) {
+          attrEnd_(attrBase),
+          spans_(blocks_, scattered_, firstIndex_ / kSpanBlock, true) {
         texts_.reserve(textRoom);
     }
 
@@ -313,7 +409,6 @@ public:
         node->attrBegin = static_cast<std::uint32_t>(attrEnd_);
         // A record cut short keeps no position and is encoded anew.
         ::new (static_cast<void*>(places_ + index)) CdfgPlace{};
-        ::new (static_cast<void*>(spans_ + index)) std::uint64_t{0};
         current_ = index;
         return node;
     }
@@ -356,28 +451,40 @@ public:
         nameIndex_.emplace(std::string_view(names_.back()), last_);
         return last_;
     }
-    void finish(const CdfgPlace& place, std::uint64_t span) {
+    void finish(const CdfgPlace& place, std::uint64_t begin, std::uint64_t end, bool exact) {
         places_[current_] = place;
-        spans_[current_] = span;
+        spans_.note(current_, begin, end, exact);
     }
+    // The part's last block is complete once its reading has ended.
+    void ended() { spans_.store(); }
 
     bool broken() const { return broken_; }
     std::size_t firstIndex() const { return firstIndex_; }
 
-    // Takes the part into the graph, whose own records end right before it:
-    // the arrays grow over what the part wrote, its texts are numbered after
-    // the graph's, its file names become the graph's.
+    // Takes the part into the graph, whose own records end right before it
+    // (the graph's spans as far as `spans` has noted them): the arrays grow
+    // over what the part wrote, its texts are numbered after the graph's,
+    // its file names become the graph's.
     // False, with the graph unchanged, when its texts or values would be
     // numbered past what an attribute holds.
-    bool mergeInto(CdfgGraph& g) {
+    bool mergeInto(CdfgGraph& g, SpanRecorder& spans) {
         const std::uint64_t textBase = g.texts.size();
         const std::uint64_t wideBase = g.wideBits.size();
         if (textBase + texts_.size() > UINT32_MAX || wideBase + wide_.size() > UINT32_MAX) return false;
         const std::size_t end = firstIndex_ + count_;
         g.nodes.resize(end);
         g.places.resize(end);
-        g.sourceSpans.resize(end);
         g.attrs.resize(attrEnd_);
+        spans.join(spans_.head());
+        spans.store();
+        const std::uint64_t scatteredBase = g.scatteredSpans.size();
+        g.scatteredSpans.insert(g.scatteredSpans.end(), scattered_.begin(), scattered_.end());
+        const std::size_t blockBase = spans_.base();
+        g.spanBlocks.resize(blockBase);
+        for (SpanBlock block : blocks_) {
+            if (block.end == kScatteredBlock) block.begin += scatteredBase;
+            g.spanBlocks.push_back(block);
+        }
         g.texts.takeFrom(texts_);
         for (std::size_t at : textAttrs_) g.attrs[at].value += static_cast<std::uint32_t>(textBase);
         g.wideBits.insert(g.wideBits.end(), wide_.begin(), wide_.end());
@@ -399,7 +506,6 @@ public:
 private:
     CdfgNode* nodes_;
     CdfgPlace* places_;
-    std::uint64_t* spans_;
     CdfgAttr* attrs_;
     std::size_t nodeRoom_;
     std::size_t attrRoom_;
@@ -408,6 +514,9 @@ private:
     std::size_t count_ = 0;
     std::size_t current_ = 0;
     std::size_t attrEnd_;
+    std::vector<SpanBlock> blocks_;
+    std::vector<std::uint64_t> scattered_;
+    SpanRecorder spans_;
     bool broken_ = false;
     TextStore texts_;
     std::vector<std::size_t> textAttrs_;
@@ -532,9 +641,24 @@ bool readRecords(ByteSource& in, Sink& sink, Next next) {
         } else if (!in.readU32(place.line) || !in.readU32(place.column)) {
             return true;
         }
-        if (made) sink.finish(place, spanOf(recordBegin, in.offset(), exact && node->attrCnt == count));
+        if (made) sink.finish(place, recordBegin, in.offset(), exact && node->attrCnt == count);
     }
 }
+
+// Goes over records without making nodes of them.
+class SkipSink {
+public:
+    bool room(std::uint32_t) const { return true; }
+    CdfgNode* node(NodeId) { return nullptr; }
+    CdfgAttr* attrs() { return nullptr; }
+    void addAttr(CdfgNode&, const AttrValue&) {}
+    AttrValue valueOf(const CdfgAttr&) const { return {}; }
+    CdfgAttr store(const AttrValue&) { return {}; }
+    void repeatedAttr() {}
+    std::uint64_t text(std::string_view) { return 0; }
+    std::uint32_t fileName(std::string_view) { return 0; }
+    void finish(const CdfgPlace&, std::uint64_t, std::uint64_t, bool) {}
+};
 
 // Room for every record the bytes can hold, so the node and attribute
 // storage never moves while reading; untouched reserved pages cost nothing.
@@ -542,7 +666,7 @@ bool readRecords(ByteSource& in, Sink& sink, Next next) {
 void reserveFor(CdfgGraph& g, std::size_t bytes) {
     g.nodes.reserve(bytes / 34 + 1);
     g.places.reserve(bytes / 34 + 1);
-    g.sourceSpans.reserve(bytes / 34 + 1);
+    g.spanBlocks.reserve(bytes / 34 / kSpanBlock + 1);
     g.attrs.reserve(bytes / 9 + 1);
     g.texts.reserve(bytes / 10 + 1);
 }
@@ -596,8 +720,8 @@ bool findSplit(const unsigned char* data, std::size_t size, std::size_t& offset,
 
 // Reads the records from where the source is to its end into the graph,
 // giving back the mapping's windows behind.
-void readOn(ByteSource& in, CdfgGraph& g, FileMapping& mapping) {
-    GraphSink sink(g);
+void readOn(ByteSource& in, CdfgGraph& g, FileMapping& mapping, SpanRecorder& spans) {
+    GraphSink sink(g, spans);
     readRecords(in, sink, [&](std::uint64_t offset) {
         mapping.releaseBelow(mapping.first(), offset);
         return true;
@@ -612,8 +736,10 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     ByteSource in(mapping.data(), size);
     std::size_t split = 0;
     NodeId firstId = 0;
+    SpanRecorder spans(g.spanBlocks, g.scatteredSpans);
     if (size < splitFrom || !findSplit(mapping.data(), size, split, firstId)) {
-        readOn(in, g, mapping);
+        readOn(in, g, mapping, spans);
+        spans.store();
         return;
     }
     mapping.splitAt(split);
@@ -628,8 +754,9 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
             mapping.releaseBelow(mapping.second(), offset);
             return true;
         });
+        part.ended();
     }, std::size_t{1} << 20);  // reading does not recurse
-    GraphSink firstHalf(g, part.firstIndex(), attrBase);
+    GraphSink firstHalf(g, spans, part.firstIndex(), attrBase);
     const bool ended = readRecords(in, firstHalf, [&](std::uint64_t offset) {
         if (offset >= split) return false;
         mapping.releaseBelow(mapping.first(), offset);
@@ -637,15 +764,19 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     });
     second.join();
     if (!ended && in.offset() == split && partEnded && !part.broken() && g.denseIds &&
-        g.nodes.size() == part.firstIndex() && part.mergeInto(g))
+        g.nodes.size() == part.firstIndex() && part.mergeInto(g, spans))
         return;
     // The halves do not join up: the rest is read again, from a mapping of
     // its own, since the second reader has given back pages of this one.
-    if (ended) return;
+    if (ended) {
+        spans.store();
+        return;
+    }
     FileMapping again(fd, size);
     if (!again.mapped()) throw std::bad_alloc();
     ByteSource rest(again.data(), size, static_cast<std::size_t>(in.offset()));
-    readOn(rest, g, again);
+    readOn(rest, g, again, spans);
+    spans.store();
 }
 
 }  // namespace
@@ -679,14 +810,27 @@ std::unique_ptr<CdfgGraph> readCdfgFile(const char* path, std::size_t splitFrom)
     } while (got == bytes.size());
     if (regular) reserveFor(*g, got);
     ByteSource in(bytes.data(), got);
-    GraphSink sink(*g);
+    SpanRecorder spans(g->spanBlocks, g->scatteredSpans);
+    GraphSink sink(*g, spans);
     readRecords(in, sink, [](std::uint64_t) { return true; });
+    spans.store();
     // A file that can be read again lends its records to the write-back.
     if (regular)
         g->source = std::make_unique<FileBytes>(std::move(file));
     else
-        g->sourceSpans.clear();
+        g->spanBlocks.clear();
     return g;
+}
+
+std::vector<std::uint64_t> recordStarts(const unsigned char* data, std::size_t size) {
+    std::vector<std::uint64_t> starts;
+    ByteSource in(data, size);
+    SkipSink sink;
+    readRecords(in, sink, [&](std::uint64_t offset) {
+        starts.push_back(offset);
+        return true;
+    });
+    return starts;
 }
 
 std::unique_ptr<CdfgGraph> readCdfg(const char* path) { return readCdfgFile(path, kSplitReadFrom); }
@@ -695,8 +839,10 @@ std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t 
     std::unique_ptr<CdfgGraph> g = newGraph();
     reserveFor(*g, size);
     ByteSource in(data, size);
-    GraphSink sink(*g);
+    SpanRecorder spans(g->spanBlocks, g->scatteredSpans);
+    GraphSink sink(*g, spans);
     readRecords(in, sink, [](std::uint64_t) { return true; });
+    spans.store();
     g->source = std::make_unique<MemoryBytes>(data, size);
     return g;
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "cdfg/graph.h"
 
@@ -16,3 +18,6 @@ inline constexpr std::size_t kSplitReadFrom = std::size_t{4} << 20;
 std::unique_ptr<CdfgGraph> readCdfgFile(const char* path, std::size_t splitFrom);
 // The same from bytes in memory.
 std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t size);
+// Where the records of the bytes begin, in order, as reading finds them;
+// the last entry is where the last complete record ends.
+std::vector<std::uint64_t> recordStarts(const unsigned char* data, std::size_t size);

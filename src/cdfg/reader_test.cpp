@@ -133,7 +133,8 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
                                // 4 the file cut in that record's position, 5 ids from that record
                                // on counting again from 50 lower (the first half then holds more
                                // records than the second half's first id leaves room for),
-                               // 6 an identifier the graph keeps apart from the run
+                               // 6 an identifier the graph keeps apart from the run,
+                               // 7 id 0 (no node is made of the record)
     };
     const std::uint32_t records = 400;
     const Case cases[] = {{"intact", 0, 0},
@@ -144,7 +145,8 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
                           {"damage, second half", 300, 3},
                           {"cut short", records, 4},
                           {"ids counting again, first half", 150, 5},
-                          {"identifier kept apart, second half", 300, 6}};
+                          {"identifier kept apart, second half", 300, 6},
+                          {"no node made of a record, first half", 190, 7}};
     const char* names[] = {"a.c", "b.c", "c.h"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -152,7 +154,7 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
         for (std::uint32_t id = 1; id <= records; ++id) {
             const std::uint32_t count = c.at == id && c.change == 3 ? 0x7fffffffu : id % 3 == 0 ? 5 : 4;
             const NodeId written = c.change == 5 && id >= c.at ? id - 50 : id;
-            b.head(c.at == id && c.change == 1 ? id + 1000 : written, 5, count);
+            b.head(c.at == id && c.change == 1 ? id + 1000 : c.at == id && c.change == 7 ? 0 : written, 5, count);
             b.u32(1).u32(ATTR_INT).u32(id).u32(3).u32(ATTR_NODE).u32(id - 1);
             const std::uint32_t charId = c.at == id ? (c.change == 2 ? 1 : c.change == 6 ? 0x10000000u : 4) : 4;
             b.u32(charId).u32(ATTR_CHAR).data.push_back(static_cast<char>(id));
@@ -179,7 +181,8 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
         EXPECT_EQ(two->denseIds, one->denseIds);
         EXPECT_EQ(two->texts.size(), one->texts.size());
         EXPECT_EQ(two->fileNames, one->fileNames);
-        EXPECT_TRUE(two->sourceSpans == one->sourceSpans);
+        EXPECT_TRUE(two->spanBlocks == one->spanBlocks);
+        EXPECT_EQ(two->scatteredSpans, one->scatteredSpans);
         EXPECT_EQ(write(*two), write(*one));
     }
 }

@@ -1,10 +1,12 @@
 #include "cdfg/writer.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -15,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "cdfg/reader.h"
 #include "util/files.h"
 #include "util/large_stack.h"
 
@@ -96,13 +99,34 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     putU32(p, place.column);
 }
 
+// The spans of the records of a block's positions (0 for none), from
+// where the records of its positions begin in the source.
+void blockSpans(const CdfgGraph& g, const SpanBlock& block, std::uint64_t (&spans)[kSpanBlock]) {
+    std::fill(std::begin(spans), std::end(spans), 0);
+    if (block.kept == 0) return;
+    if (block.end == kScatteredBlock) {
+        for (std::size_t k = 0; k < kSpanBlock; ++k)
+            if (block.kept >> k & 1) spans[k] = g.scatteredSpans[block.begin + k];
+        return;
+    }
+    // The records follow one another from the block's first position: read
+    // over them again to find where each begins.
+    std::string bytes;
+    if (!g.source->append(block.begin, block.end - block.begin, bytes)) return;  // encoded instead
+    const std::vector<std::uint64_t> starts =
+        recordStarts(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    for (std::size_t k = 0; k + 1 < starts.size() && k < kSpanBlock; ++k)
+        if (block.kept >> k & 1)
+            spans[k] = (block.begin + starts[k]) << kSpanLengthBits | (starts[k + 1] - starts[k]);
+}
+
 // Visits the file's contents in order as pieces: runs of unchanged records,
 // whose bytes are the source's as they stand, and each other record, to be
 // encoded. copy(offset, size) takes a run and returns false when its bytes
 // cannot be had; encode(node) takes a record to encode.
 template <typename Copy, typename Encode>
 void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
-    const std::size_t spans = g.source ? g.sourceSpans.size() : 0;
+    const std::size_t blocks = g.source ? g.spanBlocks.size() : 0;
     std::uint64_t runBegin = 0, runEnd = 0;
     std::size_t runFirst = 0;  // list position of the run's first node
     auto endRun = [&](std::size_t next) {
@@ -111,24 +135,43 @@ void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
                 if (g.nodes[i].id != 0) encode(g.nodes[i]);
         runBegin = runEnd = 0;
     };
-    for (std::size_t i = 0; i < g.nodes.size(); ++i) {
-        // A node with a span is live (deleting a node drops its span), so a
-        // run of unchanged records needs only the spans.
-        std::uint64_t span = i < spans ? g.sourceSpans[i] : 0;
-        if (span != 0) {
-            std::uint64_t begin = span >> kSpanLengthBits;
-            if (begin != runEnd || runEnd == runBegin) {
-                endRun(i);
-                runBegin = begin;
-                runFirst = i;
-            }
-            runEnd = begin + (span & kMaxSpanLength);
-            continue;
+    // Records [begin, end) of the nodes from list position `first` on.
+    auto addToRun = [&](std::size_t first, std::uint64_t begin, std::uint64_t end) {
+        if (begin != runEnd || runEnd == runBegin) {
+            endRun(first);
+            runBegin = begin;
+            runFirst = first;
         }
-        const CdfgNode& node = g.nodes[i];
-        if (node.id == 0) continue;
-        endRun(i);
-        encode(node);
+        runEnd = end;
+    };
+    std::uint64_t spans[kSpanBlock];
+    for (std::size_t b = 0, first = 0; first < g.nodes.size(); ++b, first += kSpanBlock) {
+        const std::size_t count = std::min(kSpanBlock, g.nodes.size() - first);
+        if (b < blocks) {
+            const SpanBlock& block = g.spanBlocks[b];
+            const std::uint64_t all = count == kSpanBlock ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+            if (block.end != kScatteredBlock && (block.kept & all) == all) {
+                // Every record of the block as read, one after another.
+                addToRun(first, block.begin, block.end);
+                continue;
+            }
+            blockSpans(g, block, spans);
+        } else {
+            std::fill(std::begin(spans), std::end(spans), 0);
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            // A node with a span is live (deleting a node drops its span), so a
+            // run of unchanged records needs only the spans.
+            if (const std::uint64_t span = spans[k]; span != 0) {
+                const std::uint64_t begin = span >> kSpanLengthBits;
+                addToRun(first + k, begin, begin + (span & kMaxSpanLength));
+                continue;
+            }
+            const CdfgNode& node = g.nodes[first + k];
+            if (node.id == 0) continue;
+            endRun(first + k);
+            encode(node);
+        }
     }
     endRun(g.nodes.size());
 }

@@ -109,12 +109,16 @@ TEST(Writer, ReplacesTheFileWholeAndKeepsItsPermissions) {
 TEST(Writer, CopiedRecordsAreTheBytesEncodingGives) {
     std::string program;
     {
-        auto compiled = tb::compileC(
-            "float f(float *x) {\n"
-            "    double y[4]; //tavik fixedP S 16:8\n"
-            "    y[1] = *x;\n"
-            "    return *x;\n"
-            "}\n");
+        // Functions enough for several blocks of spans.
+        std::string source;
+        for (int i = 0; i < 16; ++i)
+            source += "float f" + std::to_string(i) +
+                      "(float *x) {\n"
+                      "    double y[4]; //tavik fixedP S 16:8\n"
+                      "    y[1] = *x;\n"
+                      "    return *x;\n"
+                      "}\n";
+        auto compiled = tb::compileC(source.c_str());
         ASSERT_TRUE(compiled);
         writeCdfgBytes(*compiled, program);
     }
@@ -135,10 +139,19 @@ TEST(Writer, CopiedRecordsAreTheBytesEncodingGives) {
         {"file name", [](CdfgGraph& g) { setFileName(g, 7, "b.c"); }},
         {"deleted", [](CdfgGraph& g) { deleteNode(g, 8); }},
         {"added", [](CdfgGraph& g) { setAttrInt(g, createNode(g, CFG_BREAK), 2, 1); }},
+        {"later blocks", [](CdfgGraph& g) {
+             setAttrInt(g, g.lastId / 2, 1, 5);
+             setLine(g, g.lastId - 1, 9);
+         }},
     };
+    const std::vector<std::uint64_t> starts =
+        recordStarts(reinterpret_cast<const unsigned char*>(program.data()), program.size());
+    ASSERT_GT(starts.size(), 3 * kSpanBlock);
     std::mt19937 random(11);
     for (int round = 0; round < 60; ++round) {
         std::string bytes = program;
+        // A record no node is made of (id 0) within a block.
+        if (round % 5 == 1) bytes.replace(starts[kSpanBlock + round % 50], 4, 4, '\0');
         for (int i = 0; round > 0 && i < 1 + round % 4; ++i) {
             std::size_t at = random() % bytes.size();
             if (random() % 3 == 0)
