@@ -94,13 +94,10 @@ inline constexpr std::uint64_t kMaxSpanOffset = (std::uint64_t{1} << (64 - kSpan
 // begin and end and which of them are unchanged: a few bytes per block
 // instead of a span per node, which every read would have to fill.
 inline constexpr std::size_t kSpanBlock = 64;
-inline constexpr std::uint64_t kScatteredBlock = ~std::uint64_t{0};
 struct SpanBlock {
     // Where the record of the block's first position begins and where that
     // of its last one read ends, the records of every position between
-    // following one another. For a block whose records do not (end is
-    // kScatteredBlock), begin is the index of its kSpanBlock spans in
-    // CdfgGraph::scatteredSpans.
+    // following one another.
     std::uint64_t begin = 0;
     std::uint64_t end = 0;
     // Bit k: the record of position kSpanBlock * block + k is written back
@@ -180,7 +177,6 @@ struct CdfgGraph {
     // none).
     std::unique_ptr<SourceBytes> source;
     std::vector<SpanBlock> spanBlocks;
-    std::vector<std::uint64_t> scatteredSpans;
 };
 
 inline constexpr std::uint32_t kIdPageBits = 16;

@@ -240,32 +240,27 @@ public:
         std::size_t last = 0;     // the last position noted
         unsigned first = 0;       // the first position noted, within the block
         bool scattered = false;   // a record that does not follow the one before
+        std::uint64_t begin = 0;  // where the first position's record begins
+        std::uint64_t end = 0;    // where the last one's ends
         std::uint64_t kept = 0;
-        std::uint64_t begins[kSpanBlock] = {};
-        std::uint64_t ends[kSpanBlock] = {};
     };
 
-    // Blocks go to blocks[block - base], their spans when scattered to
-    // scattered. With a head, a first block that starts past its first
-    // position is kept open for the reader of the positions before it.
-    SpanRecorder(std::vector<SpanBlock>& blocks, std::vector<std::uint64_t>& scattered, std::size_t base = 0,
-                 bool head = false)
-        : blocks_(blocks), scattered_(scattered), base_(base), keepHead_(head) {}
+    // Blocks go to blocks[block - base]. With a head, a first block that
+    // starts past its first position is kept open for the reader of the
+    // positions before it.
+    explicit SpanRecorder(std::vector<SpanBlock>& blocks, std::size_t base = 0, bool head = false)
+        : blocks_(blocks), base_(base), keepHead_(head) {}
 
     void note(std::size_t position, std::uint64_t begin, std::uint64_t end, bool exact) {
         const std::size_t block = position / kSpanBlock;
         const unsigned k = static_cast<unsigned>(position % kSpanBlock);
         if (block != open_.block) {
             store();
-            open_.block = block;
-            open_.first = k;
-            open_.kept = 0;
-            open_.scattered = false;
-        } else if (position != open_.last + 1 || begin != open_.ends[open_.last % kSpanBlock]) {
+            open_ = Open{block, position, k, false, begin, end, 0};
+        } else if (position != open_.last + 1 || begin != open_.end) {
             open_.scattered = true;
         }
-        open_.begins[k] = begin;
-        open_.ends[k] = end;
+        open_.end = end;
         open_.last = position;
         if (spanOf(begin, end, exact) != 0) open_.kept |= std::uint64_t{1} << k;
     }
@@ -277,40 +272,30 @@ public:
         if (head.block != open_.block) {
             store();
             open_ = head;
-            open_.scattered = true;  // the positions before it have no records
             return;
         }
-        const unsigned lastK = static_cast<unsigned>(open_.last % kSpanBlock);
-        if (head.first != lastK + 1 || head.begins[head.first] != open_.ends[lastK] || head.scattered)
+        if (head.first != open_.last % kSpanBlock + 1 || head.begin != open_.end || head.scattered)
             open_.scattered = true;
-        for (unsigned k = head.first; k <= head.last % kSpanBlock; ++k) {
-            open_.begins[k] = head.begins[k];
-            open_.ends[k] = head.ends[k];
-        }
-        open_.kept |= head.kept;
+        open_.end = head.end;
         open_.last = head.last;
+        open_.kept |= head.kept;
     }
 
-    // Stores the open block.
+    // Stores the open block. One whose records do not follow one another from
+    // its first position (only in a damaged file) keeps none: its records are
+    // encoded anew, which gives the same bytes.
     void store() {
-        Open& o = open_;
+        const Open& o = open_;
         if (o.block == Open::kNone) return;
         if (keepHead_ && o.first != 0 && o.block == base_) {
             head_ = o;
             ++base_;
         } else {
-            SpanBlock stored{o.begins[o.first], o.ends[o.last % kSpanBlock], o.kept};
-            if (o.scattered || o.first != 0) {
-                stored.begin = scattered_.size();
-                stored.end = kScatteredBlock;
-                for (unsigned k = 0; k < kSpanBlock; ++k)
-                    scattered_.push_back(o.kept >> k & 1 ? spanOf(o.begins[k], o.ends[k], true) : 0);
-            }
             const std::size_t at = o.block - base_;
             if (blocks_.size() <= at) blocks_.resize(at + 1);
-            blocks_[at] = stored;
+            blocks_[at] = o.scattered || o.first != 0 ? SpanBlock{} : SpanBlock{o.begin, o.end, o.kept};
         }
-        o.block = Open::kNone;
+        open_.block = Open::kNone;
     }
 
     const Open& head() const { return head_; }
@@ -318,7 +303,6 @@ public:
 
 private:
     std::vector<SpanBlock>& blocks_;
-    std::vector<std::uint64_t>& scattered_;
     std::size_t base_;
     bool keepHead_;
     Open open_;
@@ -390,7 +374,7 @@ public:
           firstIndex_(firstId - 1u),
           nextId_(firstId),
           attrEnd_(attrBase),
-          spans_(blocks_, scattered_, firstIndex_ / kSpanBlock, true) {
+          spans_(blocks_, firstIndex_ / kSpanBlock, true) {
         texts_.reserve(textRoom);
     }
 
@@ -477,14 +461,8 @@ public:
         g.attrs.resize(attrEnd_);
         spans.join(spans_.head());
         spans.store();
-        const std::uint64_t scatteredBase = g.scatteredSpans.size();
-        g.scatteredSpans.insert(g.scatteredSpans.end(), scattered_.begin(), scattered_.end());
-        const std::size_t blockBase = spans_.base();
-        g.spanBlocks.resize(blockBase);
-        for (SpanBlock block : blocks_) {
-            if (block.end == kScatteredBlock) block.begin += scatteredBase;
-            g.spanBlocks.push_back(block);
-        }
+        g.spanBlocks.resize(spans_.base());
+        g.spanBlocks.insert(g.spanBlocks.end(), blocks_.begin(), blocks_.end());
         g.texts.takeFrom(texts_);
         for (std::size_t at : textAttrs_) g.attrs[at].value += static_cast<std::uint32_t>(textBase);
         g.wideBits.insert(g.wideBits.end(), wide_.begin(), wide_.end());
@@ -515,7 +493,6 @@ private:
     std::size_t current_ = 0;
     std::size_t attrEnd_;
     std::vector<SpanBlock> blocks_;
-    std::vector<std::uint64_t> scattered_;
     SpanRecorder spans_;
     bool broken_ = false;
     TextStore texts_;
@@ -736,7 +713,7 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     ByteSource in(mapping.data(), size);
     std::size_t split = 0;
     NodeId firstId = 0;
-    SpanRecorder spans(g.spanBlocks, g.scatteredSpans);
+    SpanRecorder spans(g.spanBlocks);
     if (size < splitFrom || !findSplit(mapping.data(), size, split, firstId)) {
         readOn(in, g, mapping, spans);
         spans.store();
@@ -810,7 +787,7 @@ std::unique_ptr<CdfgGraph> readCdfgFile(const char* path, std::size_t splitFrom)
     } while (got == bytes.size());
     if (regular) reserveFor(*g, got);
     ByteSource in(bytes.data(), got);
-    SpanRecorder spans(g->spanBlocks, g->scatteredSpans);
+    SpanRecorder spans(g->spanBlocks);
     GraphSink sink(*g, spans);
     readRecords(in, sink, [](std::uint64_t) { return true; });
     spans.store();
@@ -839,7 +816,7 @@ std::unique_ptr<CdfgGraph> readCdfgBytes(const unsigned char* data, std::size_t 
     std::unique_ptr<CdfgGraph> g = newGraph();
     reserveFor(*g, size);
     ByteSource in(data, size);
-    SpanRecorder spans(g->spanBlocks, g->scatteredSpans);
+    SpanRecorder spans(g->spanBlocks);
     GraphSink sink(*g, spans);
     readRecords(in, sink, [](std::uint64_t) { return true; });
     spans.store();

@@ -182,7 +182,6 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
         EXPECT_EQ(two->texts.size(), one->texts.size());
         EXPECT_EQ(two->fileNames, one->fileNames);
         EXPECT_TRUE(two->spanBlocks == one->spanBlocks);
-        EXPECT_EQ(two->scatteredSpans, one->scatteredSpans);
         EXPECT_EQ(write(*two), write(*one));
     }
 }

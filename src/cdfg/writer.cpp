@@ -104,11 +104,6 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
 void blockSpans(const CdfgGraph& g, const SpanBlock& block, std::uint64_t (&spans)[kSpanBlock]) {
     std::fill(std::begin(spans), std::end(spans), 0);
     if (block.kept == 0) return;
-    if (block.end == kScatteredBlock) {
-        for (std::size_t k = 0; k < kSpanBlock; ++k)
-            if (block.kept >> k & 1) spans[k] = g.scatteredSpans[block.begin + k];
-        return;
-    }
     // The records follow one another from the block's first position: read
     // over them again to find where each begins.
     std::string bytes;
@@ -150,7 +145,7 @@ void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
         if (b < blocks) {
             const SpanBlock& block = g.spanBlocks[b];
             const std::uint64_t all = count == kSpanBlock ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
-            if (block.end != kScatteredBlock && (block.kept & all) == all) {
+            if ((block.kept & all) == all) {
                 // Every record of the block as read, one after another.
                 addToRun(first, block.begin, block.end);
                 continue;

@@ -261,7 +261,6 @@ int runSequence() {
     // The write-back has taken the spans of the unchanged records; their
     // memory goes back before the checks make theirs.
     decltype(graph->spanBlocks)().swap(graph->spanBlocks);
-    decltype(graph->scatteredSpans)().swap(graph->scatteredSpans);
 
     if (s.checkEnabled == 1) {
         progress("--- Checking of proto function ...\n");
