@@ -178,10 +178,12 @@ private:
 // Staged reads the graph's arrays through a StagingArea and makes the copy in
 // their storage past the end, with the ids the nodes will have once the
 // arrays grow over them. Nothing of the graph changes meanwhile: the arrays
-// keep their sizes until commitCopy.
+// keep their sizes until commitCopy. Apart, it makes the copy in buffers of
+// its own instead, with ids and attribute positions past all of the area's.
 class Staged {
 public:
-    Staged(const StagingArea& a, StagedCopy& out) : a_(a), out_(out), firstId_(static_cast<NodeId>(out.nodeAt + 1)) {}
+    Staged(const StagingArea& a, StagedCopy& out, StagedApart* apart = nullptr)
+        : a_(a), out_(out), apart_(apart), firstId_(static_cast<NodeId>(out.nodeAt + 1)) {}
 
     // Anything the area does not answer as the graph would (a node past what
     // was read, a value stored apart, no room) breaks the staging off: the
@@ -193,6 +195,9 @@ public:
             return nullptr;
         }
         const CdfgNode& n = a_.nodes[id - 1u];
+        // A call's jump is copied as it stands: apart, it must not be taken
+        // for one of the copy's own ids.
+        if (apart_ && n.jump > a_.count) broken = true;
         return n.id == id ? &n : nullptr;
     }
     CdfgAttr originalAttr(std::uint32_t at) {
@@ -204,7 +209,11 @@ public:
         const CdfgNode* n = original(id);
         return n ? n->jump : 0;
     }
+    // An original's attribute (the walk views no other). Its node value is
+    // copied as it stands: apart, it must not be taken for one of the copy's
+    // own ids.
     AttrValue view(const CdfgAttr& a) {
+        if (apart_ && a.code == ATTR_NODE && a.value > a_.count) broken = true;
         if (a.code < kAttrWide) return {a.id, a.code, a.value};
         // Only a text's or a node's value is asked for, and neither is kept
         // apart by a front end.
@@ -225,27 +234,36 @@ public:
     NodeId make(std::uint32_t kind, NodeId original) {
         const CdfgNode* from = this->original(original);
         const std::size_t at = out_.nodeAt + out_.nodeCount;
-        if (at >= a_.nodeRoom || at >= UINT32_MAX - 1u) {
+        if ((!apart_ && at >= a_.nodeRoom) || at >= UINT32_MAX - 1u) {
             broken = true;
             return 0;
         }
-        CdfgNode* node = ::new (static_cast<void*>(a_.nodes + at)) CdfgNode{};
+        const CdfgPlace place = from ? a_.places[static_cast<std::size_t>(from - a_.nodes)] : CdfgPlace{};
+        CdfgNode* node;
+        if (apart_) {
+            node = &apart_->nodes.emplace_back();
+            apart_->places.push_back(place);
+        } else {
+            node = ::new (static_cast<void*>(a_.nodes + at)) CdfgNode{};
+            ::new (static_cast<void*>(a_.places + at)) CdfgPlace(place);
+        }
         node->id = static_cast<NodeId>(at + 1);
         node->kind = kind;
         node->attrBegin = attrEnd();
-        ::new (static_cast<void*>(a_.places + at))
-            CdfgPlace(from ? a_.places[static_cast<std::size_t>(from - a_.nodes)] : CdfgPlace{});
         ++out_.nodeCount;
         return node->id;
     }
     bool made(NodeId c) const { return c >= firstId_ && c - firstId_ < out_.nodeCount; }
     std::uint32_t attrEnd() const { return static_cast<std::uint32_t>(out_.attrAt + out_.attrCount); }
     void pushAttr(const CdfgAttr& a) {
-        if (out_.attrAt + out_.attrCount >= std::min<std::size_t>(a_.attrRoom, UINT32_MAX)) {
+        if (out_.attrAt + out_.attrCount >= (apart_ ? UINT32_MAX : std::min<std::size_t>(a_.attrRoom, UINT32_MAX))) {
             broken = true;
             return;
         }
-        ::new (static_cast<void*>(a_.attrs + out_.attrAt + out_.attrCount)) CdfgAttr(a);
+        if (apart_)
+            apart_->attrs.push_back(a);
+        else
+            ::new (static_cast<void*>(a_.attrs + out_.attrAt + out_.attrCount)) CdfgAttr(a);
         ++out_.attrCount;
     }
     void pushAttrs(const CdfgAttr* first, const CdfgAttr* last) {
@@ -319,18 +337,20 @@ public:
     bool broken = false;
 
 private:
-    CdfgNode& node(NodeId c) { return a_.nodes[c - 1]; }
+    CdfgNode& node(NodeId c) { return apart_ ? apart_->nodes[c - firstId_] : a_.nodes[c - 1]; }
+    CdfgAttr& attr(std::size_t at) { return apart_ ? apart_->attrs[at - out_.attrAt] : a_.attrs[at]; }
     // The structure attribute of a made declaration, nullptr for none.
     CdfgAttr* structureOf(NodeId c) {
         if (!made(c)) return nullptr;
         const CdfgNode& n = node(c);
         for (std::uint32_t i = 0; i < n.attrCnt; ++i)
-            if (a_.attrs[n.attrBegin + i].id == CfgDecl_STRUCTORGNODE) return &a_.attrs[n.attrBegin + i];
+            if (attr(n.attrBegin + i).id == CfgDecl_STRUCTORGNODE) return &attr(n.attrBegin + i);
         return nullptr;
     }
 
     const StagingArea& a_;
     StagedCopy& out_;
+    StagedApart* apart_;
     const NodeId firstId_;
     std::unordered_map<NodeId, NodeId> structures_;
 };
@@ -654,6 +674,57 @@ bool stageCopy(const StagingArea& a, NodeId function, std::size_t maxNodes, std:
     copier.redirectJumps();
     out.usable = !side.broken && out.nodeCount > 0;
     return out.usable;
+}
+
+bool stageApart(const StagingArea& a, NodeId function, std::size_t maxNodes, StagedApart& out) {
+    out.nodes.clear();
+    out.places.clear();
+    out.attrs.clear();
+    StagedCopy& copy = out.copy;
+    copy = StagedCopy{};
+    // Past every id and attribute position the storage can hold.
+    copy.nodeAt = a.nodeRoom;
+    copy.attrAt = a.attrRoom;
+    if (function == 0 || a.count == 0 || maxNodes == 0) return false;
+    Staged side(a, copy, &out);
+    Copier<Staged> copier(side, maxNodes);
+    copier.copyChain(function, true);
+    if (copier.exhausted()) side.noteReshaped();
+    copier.redirectJumps();
+    copy.usable = !side.broken && copy.nodeCount > 0;
+    return copy.usable;
+}
+
+bool placeApart(const StagingArea& a, StagedApart& apart, std::size_t nodeAt, std::size_t attrAt) {
+    StagedCopy& copy = apart.copy;
+    if (!copy.usable || nodeAt < a.count || attrAt < a.attrCount || nodeAt > a.nodeRoom ||
+        copy.nodeCount > a.nodeRoom - nodeAt || attrAt > a.attrRoom || copy.attrCount > a.attrRoom - attrAt ||
+        attrAt + copy.attrCount > UINT32_MAX)
+        return false;
+    // The copy's own ids, first + 0 .. count - 1, become nodeAt + 1 ...
+    const std::uint64_t first = copy.nodeAt + 1, count = copy.nodeCount;
+    auto moved = [&](NodeId id) -> NodeId {
+        return id >= first && id - first < count ? static_cast<NodeId>(id - first + nodeAt + 1) : id;
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+        CdfgNode n = apart.nodes[k];
+        n.id = static_cast<NodeId>(nodeAt + 1 + k);
+        n.prev = moved(n.prev);
+        n.next = moved(n.next);
+        n.jump = moved(n.jump);
+        n.attrBegin = static_cast<std::uint32_t>(n.attrBegin - copy.attrAt + attrAt);
+        ::new (static_cast<void*>(a.nodes + nodeAt + k)) CdfgNode(n);
+        ::new (static_cast<void*>(a.places + nodeAt + k)) CdfgPlace(apart.places[k]);
+    }
+    for (std::size_t k = 0; k < copy.attrCount; ++k) {
+        CdfgAttr v = apart.attrs[k];
+        if (v.code == ATTR_NODE) v.value = moved(v.value);
+        ::new (static_cast<void*>(a.attrs + attrAt + k)) CdfgAttr(v);
+    }
+    for (auto& call : copy.calls) call.second = moved(call.second);
+    copy.nodeAt = nodeAt;
+    copy.attrAt = attrAt;
+    return true;
 }
 
 NodeId commitCopy(CdfgGraph& g, const StagedCopy& s, CopyReport* report) {

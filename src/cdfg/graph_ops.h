@@ -78,6 +78,23 @@ struct StagedCopy {
 // room for it.
 bool stageCopy(const StagingArea& a, NodeId function, std::size_t maxNodes, std::size_t nodeAt, std::size_t attrAt,
                StagedCopy& out);
+// A copy staged apart from the area, in buffers of its own (reused from one
+// copy to the next), while the place it will take is not known yet: its ids
+// and attribute positions lie past all of the area's until placeApart moves
+// it to its place.
+struct StagedApart {
+    std::vector<CdfgNode> nodes;
+    std::vector<CdfgPlace> places;
+    std::vector<CdfgAttr> attrs;
+    StagedCopy copy;
+};
+// stageCopy, apart. Also unusable when the function holds a node value past
+// the area's nodes, which could not be told from one of the copy's own ids.
+bool stageApart(const StagingArea& a, NodeId function, std::size_t maxNodes, StagedApart& out);
+// Moves the copy into the area's storage at nodeAt and attrAt, with the ids
+// it has there; out.copy is then the copy stageCopy would have made there.
+// False (nothing moved) when the storage has no room for it there.
+bool placeApart(const StagingArea& a, StagedApart& apart, std::size_t nodeAt, std::size_t attrAt);
 // Takes a staged copy into the graph, which must end where the copy begins,
 // and returns the function's copy; 0, with the graph unchanged, when it
 // cannot (the copy is then made by copySubtree).

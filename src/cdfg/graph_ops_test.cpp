@@ -127,7 +127,9 @@ TEST(GraphOps, CopyOfAFunctionIsItsTwin) {
 // A copy staged past the ends of the graph's arrays and taken in is, record
 // for record, the one the graph makes itself when a function is cloned.
 TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
-    for (std::size_t bound : {std::size_t{0}, std::size_t{5}}) {
+    for (auto [bound, apart] : {std::pair{std::size_t{0}, false}, {std::size_t{5}, false}, {std::size_t{0}, true},
+                                {std::size_t{5}, true}}) {
+        SCOPED_TRACE(apart ? "apart" : "in place");
         auto [made, f] = programGraph();
         auto [staged, same] = programGraph();
         ASSERT_NE(made, nullptr);
@@ -144,7 +146,15 @@ TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
         staged->places.reserve(2 * staged->places.size());
         staged->attrs.reserve(2 * staged->attrs.size());
         StagedCopy s;
-        ASSERT_TRUE(stageCopy(stagingArea(*staged), same, maxNodes, staged->nodes.size(), staged->attrs.size(), s));
+        const StagingArea area = stagingArea(*staged);
+        if (apart) {
+            StagedApart away;
+            ASSERT_TRUE(stageApart(area, same, maxNodes, away));
+            ASSERT_TRUE(placeApart(area, away, staged->nodes.size(), staged->attrs.size()));
+            s = away.copy;
+        } else {
+            ASSERT_TRUE(stageCopy(area, same, maxNodes, staged->nodes.size(), staged->attrs.size(), s));
+        }
         EXPECT_EQ(commitCopy(*staged, s, &byStage), copy);
         EXPECT_EQ(byStage.calls, byGraph.calls);
         EXPECT_EQ(byStage.reshaped, byGraph.reshaped);
@@ -179,7 +189,22 @@ TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
         const std::size_t before = g->nodes.size();
         EXPECT_EQ(commitCopy(*g, s, nullptr), 0u);
         EXPECT_EQ(g->nodes.size(), before);
+        StagedApart away;
+        EXPECT_FALSE(stageApart(stagingArea(*g), f, g->nodes.size() + 1, away) &&
+                     placeApart(stagingArea(*g), away, g->nodes.size(), g->attrs.size()));
     }
+    // Apart, a node value past the graph's nodes could be taken for one of the
+    // copy's own ids; in place it is copied as it stands.
+    auto [g, f] = programGraph();
+    g->nodes.reserve(2 * g->nodes.size());
+    g->places.reserve(2 * g->places.size());
+    g->attrs.reserve(4 * g->attrs.size());
+    const NodeId past = static_cast<NodeId>(g->nodes.capacity() + 2);
+    setAttrNode(*g, getAttrInt(*g, f, CfgFunc_DECLARE), CfgDecl_FIRSTUSE, past);
+    StagedApart away;
+    EXPECT_FALSE(stageApart(stagingArea(*g), f, g->nodes.size() + 1, away));
+    StagedCopy s;
+    EXPECT_TRUE(stageCopy(stagingArea(*g), f, g->nodes.size() + 1, g->nodes.size(), g->attrs.size(), s));
 }
 
 TEST(GraphOps, CopyDropsEmptyValues) {

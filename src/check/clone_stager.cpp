@@ -13,6 +13,7 @@ CloneStager::CloneStager(CdfgGraph& g, const ModuleScan& scan,
     plan(g, scan, bodyOf, moduleFunctions);
     if (order_.empty()) return;
     copies_.resize(order_.size());
+    apartSize_.resize(order_.size());
     state_ = std::vector<std::atomic<std::uint8_t>>(order_.size());
     const std::thread::id creator = std::this_thread::get_id();
     worker_ = std::make_unique<LargeStackThread>([this, creator] {
@@ -86,22 +87,44 @@ void CloneStager::plan(const CdfgGraph& g, const ModuleScan& scan,
 
 void CloneStager::fail(std::size_t from) {
     for (std::size_t k = from; k < state_.size(); ++k) {
-        std::uint8_t waiting = kWaiting;
-        if (state_[k].compare_exchange_strong(waiting, kFailed, std::memory_order_release)) state_[k].notify_all();
+        for (std::uint8_t mine : {kWaiting, kStaging})
+            if (state_[k].compare_exchange_strong(mine, kFailed, std::memory_order_release)) state_[k].notify_all();
     }
+}
+
+void CloneStager::helpAfter(std::size_t at) {
+    // Not the very next copy: the staging thread, done with this one, would
+    // have to wait for it.
+    const std::size_t next = at + 2;
+    if (apartSlot_ != SIZE_MAX || next >= order_.size()) return;
+    std::uint8_t state = kWaiting;
+    if (!state_[next].compare_exchange_strong(state, kApart, std::memory_order_acq_rel)) return;
+    apartSlot_ = next;
+    const bool usable = stageApart(area_, order_[next], maxNodes_, apart_) && takeable(apart_.copy, apart_.nodes.data());
+    apart_.copy.usable = usable;
+    apartSize_[next] = {apart_.copy.nodeCount, apart_.copy.attrCount};
+    // Without its size the copies after it cannot be placed: the staging ends there.
+    state_[next].store(usable ? kPlaced : kFailed, std::memory_order_release);
+    state_[next].notify_all();
 }
 
 void CloneStager::stage() {
     std::size_t i = 0;
     for (; i < order_.size() && !stopping_.load(std::memory_order_relaxed); ++i) {
         if (i < wanted_.load(std::memory_order_acquire)) continue;  // passed by: never asked for
+        std::uint8_t state = kWaiting;
+        if (!state_[i].compare_exchange_strong(state, kStaging, std::memory_order_acq_rel)) {
+            // The collection is staging this one apart: its size places the
+            // next. (The collection may well have taken it in already.)
+            while ((state = state_[i].load(std::memory_order_acquire)) == kApart) std::this_thread::yield();
+            if (state != kPlaced) break;
+            nodeAt_ += apartSize_[i].first;
+            attrAt_ += apartSize_[i].second;
+            continue;
+        }
         StagedCopy& copy = copies_[i];
-        bool usable = stageCopy(area_, order_[i], maxNodes_, nodeAt_, attrAt_, copy);
-        // A function nested in the copy would be linked in place as it is
-        // cloned, and a renamed call would be read while it changes.
-        for (std::size_t k = 1; usable && k < copy.nodeCount; ++k)
-            usable = area_.nodes[copy.nodeAt + k].kind != CFG_FUNCTION;
-        for (const auto& call : copy.calls) usable = usable && !renamed_.count(call.first);
+        const bool usable = stageCopy(area_, order_[i], maxNodes_, nodeAt_, attrAt_, copy) &&
+                            takeable(copy, area_.nodes + copy.nodeAt);
         copy.usable = usable;
         // Passed by while it was made: the next copy takes its place.
         if (i < wanted_.load(std::memory_order_acquire)) continue;
@@ -113,6 +136,14 @@ void CloneStager::stage() {
         state_[i].notify_all();
     }
     fail(i);
+}
+
+bool CloneStager::takeable(const StagedCopy& copy, const CdfgNode* nodes) const {
+    for (std::size_t k = 1; k < copy.nodeCount; ++k)
+        if (nodes[k].kind == CFG_FUNCTION) return false;
+    for (const auto& call : copy.calls)
+        if (renamed_.count(call.first)) return false;
+    return true;
 }
 
 NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
@@ -132,20 +163,29 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
     }
     // The clones planned before it will not be asked for.
     wanted_.store(at, std::memory_order_release);
-    // The copy is usually made by now or about to be: wait on the core first.
+    // The copy is usually made by now or about to be: wait on the core first,
+    // staging the copy after it meanwhile.
     std::uint8_t state = state_[at].load(std::memory_order_acquire);
-    for (int spin = 0; state == kWaiting && spin < (1 << 16); ++spin) {
+    for (int spin = 0; (state == kWaiting || state == kStaging) && spin < (1 << 16); ++spin) {
+        if (state == kStaging) helpAfter(at);
         if (spin % 64 == 63) std::this_thread::yield();
         state = state_[at].load(std::memory_order_acquire);
     }
-    while (state == kWaiting) {
-        state_[at].wait(kWaiting, std::memory_order_acquire);
+    while (state == kWaiting || state == kStaging) {
+        state_[at].wait(state, std::memory_order_acquire);
         state = state_[at].load(std::memory_order_acquire);
     }
     wanted_.store(at + 1, std::memory_order_release);
+    NodeId clone = 0;
     // In place only where the collection has taken every copy before it.
-    const NodeId clone = state == kReady ? commitCopy(g, copies_[at], report) : 0;
-    copies_[at] = StagedCopy{};
+    if (state == kReady) {
+        clone = commitCopy(g, copies_[at], report);
+        copies_[at] = StagedCopy{};
+    } else if (state == kPlaced && apartSlot_ == at &&
+               placeApart(area_, apart_, g.nodes.size(), g.attrs.size())) {
+        clone = commitCopy(g, apart_.copy, report);
+    }
+    if (apartSlot_ <= at) apartSlot_ = SIZE_MAX;  // taken in, or passed by
     if (!clone) {
         stop();
         return 0;

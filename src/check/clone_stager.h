@@ -43,12 +43,23 @@ public:
     std::size_t committed() const { return committed_; }
 
 private:
-    enum Slot : std::uint8_t { kWaiting, kReady, kFailed };
+    // A slot is kWaiting until the staging thread takes it (kStaging) or
+    // the collection, while it waits, takes it to stage apart (kApart).
+    // kPlaced: staged apart, its size known to the staging thread, which
+    // goes on past it.
+    enum Slot : std::uint8_t { kWaiting, kStaging, kReady, kFailed, kApart, kPlaced };
     void plan(const CdfgGraph& g, const ModuleScan& scan, const std::unordered_map<NodeId, std::uint32_t>& bodyOf,
               const std::unordered_set<NodeId>& moduleFunctions);
     void stage();
     // Every slot from `from` on that the staging will not fill.
     void fail(std::size_t from);
+    // While the collection waits for slot `at`: stages a slot after it
+    // apart, when the staging thread has not come to it yet.
+    void helpAfter(std::size_t at);
+    // A copy that holds a function (which the collection links in place as
+    // it is cloned) or a call the collection renames (read while it changes)
+    // is not taken in.
+    bool takeable(const StagedCopy& copy, const CdfgNode* nodes) const;
 
     // The copies are made one after another past the ends of the graph's
     // arrays, where the collection, taking them in turn, finds them.
@@ -64,6 +75,13 @@ private:
     // A slot's copy is the staging thread's until its state leaves kWaiting.
     std::vector<StagedCopy> copies_;
     std::vector<std::atomic<std::uint8_t>> state_;
+    // The one copy the collection staged apart, for slot apartSlot_ (taken
+    // in when the collection comes to it).
+    StagedApart apart_;
+    std::size_t apartSlot_ = SIZE_MAX;
+    // The nodes and attributes of each copy staged apart, for the staging
+    // thread to place the copies after it.
+    std::vector<std::pair<std::size_t, std::size_t>> apartSize_;
     // Clones before this one are taken or will never be asked for.
     std::atomic<std::size_t> wanted_{0};
     std::atomic<bool> stopping_{false};
