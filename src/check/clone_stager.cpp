@@ -78,7 +78,14 @@ void CloneStager::plan(const CdfgGraph& g, const ModuleScan& scan,
             if (!target || moduleFunctions.count(target) || !reached.insert(target).second) continue;
             auto found = bodyOf.find(target);
             if (found != bodyOf.end() && meetsRenamed(scan.bodies[found->second])) continue;
-            placesOf_[target].push_back(static_cast<std::uint32_t>(order_.size()));
+            const auto place = static_cast<std::uint32_t>(order_.size());
+            auto [first, isNew] = firstPlace_.try_emplace(target, place);
+            if (!isNew) {
+                std::uint32_t last = first->second;
+                while (nextPlace_[last] != UINT32_MAX) last = nextPlace_[last];
+                nextPlace_[last] = place;
+            }
+            nextPlace_.push_back(UINT32_MAX);
             order_.push_back(target);
             if (found != bodyOf.end()) stack.push_back({&scan.bodies[found->second], scan.bodies[found->second].first});
         }
@@ -151,8 +158,8 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
     // The function's first place not yet passed by.
     const std::size_t wanted = wanted_.load(std::memory_order_relaxed);
     std::size_t at = order_.size();
-    if (auto places = placesOf_.find(function); places != placesOf_.end())
-        for (std::uint32_t p : places->second)
+    if (auto first = firstPlace_.find(function); first != firstPlace_.end())
+        for (std::uint32_t p = first->second; p != UINT32_MAX; p = nextPlace_[p])
             if (p >= wanted) {
                 at = p;
                 break;

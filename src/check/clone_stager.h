@@ -68,7 +68,8 @@ private:
     std::size_t nodeAt_ = 0, attrAt_ = 0;  // the staging thread's
     // The clones in the order planned, and each function's places in it.
     std::vector<NodeId> order_;
-    std::unordered_map<NodeId, std::vector<std::uint32_t>> placesOf_;
+    std::unordered_map<NodeId, std::uint32_t> firstPlace_;
+    std::vector<std::uint32_t> nextPlace_;  // the same function's next place, UINT32_MAX for none
     // Calls the collection renames in place: a copy holding one is not used.
     std::unordered_set<NodeId> renamed_;
 
