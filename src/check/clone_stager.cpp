@@ -107,7 +107,14 @@ void CloneStager::helpAfter(std::size_t at) {
     std::uint8_t state = kWaiting;
     if (!state_[next].compare_exchange_strong(state, kApart, std::memory_order_acq_rel)) return;
     apartSlot_ = next;
-    const bool usable = stageApart(area_, order_[next], maxNodes_, apart_) && takeable(apart_.copy, apart_.nodes.data());
+    bool usable = false;
+    try {
+        usable = stageApart(area_, order_[next], maxNodes_, apart_) && takeable(apart_.copy, apart_.nodes.data());
+    } catch (...) {
+        // The staging thread must not wait for this copy for ever.
+        state_[next].store(kFailed, std::memory_order_release);
+        throw;
+    }
     apart_.copy.usable = usable;
     apartSize_[next] = {apart_.copy.nodeCount, apart_.copy.attrCount};
     // Without its size the copies after it cannot be placed: the staging ends there.
@@ -171,7 +178,7 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
     // The clones planned before it will not be asked for.
     wanted_.store(at, std::memory_order_release);
     // The copy is usually made by now or about to be: wait on the core first,
-    // staging the copy after it meanwhile.
+    // staging a later copy meanwhile.
     std::uint8_t state = state_[at].load(std::memory_order_acquire);
     for (int spin = 0; (state == kWaiting || state == kStaging) && spin < (1 << 16); ++spin) {
         if (state == kStaging) helpAfter(at);
