@@ -661,19 +661,28 @@ StagingArea stagingArea(CdfgGraph& g) {
     return a;
 }
 
-bool stageCopy(const StagingArea& a, NodeId function, std::size_t maxNodes, std::size_t nodeAt, std::size_t attrAt,
-               StagedCopy& out) {
-    out = StagedCopy{};
-    out.nodeAt = nodeAt;
-    out.attrAt = attrAt;
-    if (function == 0 || a.count == 0 || maxNodes == 0 || nodeAt < a.count || attrAt < a.attrCount) return false;
-    Staged side(a, out);
+namespace {
+
+// The copy of a function, in the storage or apart.
+bool stageWith(const StagingArea& a, NodeId function, std::size_t maxNodes, StagedCopy& out, StagedApart* apart) {
+    Staged side(a, out, apart);
     Copier<Staged> copier(side, maxNodes);
     copier.copyChain(function, true);
     if (copier.exhausted()) side.noteReshaped();
     copier.redirectJumps();
     out.usable = !side.broken && out.nodeCount > 0;
     return out.usable;
+}
+
+}  // namespace
+
+bool stageCopy(const StagingArea& a, NodeId function, std::size_t maxNodes, std::size_t nodeAt, std::size_t attrAt,
+               StagedCopy& out) {
+    out = StagedCopy{};
+    out.nodeAt = nodeAt;
+    out.attrAt = attrAt;
+    if (function == 0 || a.count == 0 || maxNodes == 0 || nodeAt < a.count || attrAt < a.attrCount) return false;
+    return stageWith(a, function, maxNodes, out, nullptr);
 }
 
 bool stageApart(const StagingArea& a, NodeId function, std::size_t maxNodes, StagedApart& out) {
@@ -686,13 +695,7 @@ bool stageApart(const StagingArea& a, NodeId function, std::size_t maxNodes, Sta
     copy.nodeAt = a.nodeRoom;
     copy.attrAt = a.attrRoom;
     if (function == 0 || a.count == 0 || maxNodes == 0) return false;
-    Staged side(a, copy, &out);
-    Copier<Staged> copier(side, maxNodes);
-    copier.copyChain(function, true);
-    if (copier.exhausted()) side.noteReshaped();
-    copier.redirectJumps();
-    copy.usable = !side.broken && copy.nodeCount > 0;
-    return copy.usable;
+    return stageWith(a, function, maxNodes, copy, &out);
 }
 
 bool placeApart(const StagingArea& a, StagedApart& apart, std::size_t nodeAt, std::size_t attrAt) {
