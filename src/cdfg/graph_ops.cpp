@@ -182,8 +182,8 @@ private:
 // its own instead, with ids and attribute positions past all of the area's.
 class Staged {
 public:
-    Staged(const StagingArea& a, StagedCopy& out, StagedApart* apart = nullptr)
-        : a_(a), out_(out), apart_(apart), firstId_(static_cast<NodeId>(out.nodeAt + 1)) {}
+    Staged(const StagingArea& a, NodeId function, StagedCopy& out, StagedApart* apart = nullptr)
+        : a_(a), out_(out), apart_(apart), function_(function), firstId_(static_cast<NodeId>(out.nodeAt + 1)) {}
 
     // Anything the area does not answer as the graph would (a node past what
     // was read, a value stored apart, no room) breaks the staging off: the
@@ -191,6 +191,14 @@ public:
     const CdfgNode* original(NodeId id) {
         if (id == 0) return nullptr;
         if (id - 1u >= a_.count) {
+            broken = true;
+            return nullptr;
+        }
+        // A node another thread may change is read only as the function
+        // copied, before the walk goes below it: the copy's first step reads
+        // it three times (its links, its position, its attributes) and never
+        // its NextId. Met again inside its own copy, it is read no more.
+        if (a_.avoid && (a_.avoid[(id - 1u) / 64] >> (id - 1u) % 64 & 1) && (id != function_ || ++functionReads_ > 3)) {
             broken = true;
             return nullptr;
         }
@@ -351,6 +359,8 @@ private:
     const StagingArea& a_;
     StagedCopy& out_;
     StagedApart* apart_;
+    const NodeId function_;
+    int functionReads_ = 0;
     const NodeId firstId_;
     std::unordered_map<NodeId, NodeId> structures_;
 };
@@ -665,7 +675,12 @@ namespace {
 
 // The copy of a function, in the storage or apart.
 bool stageWith(const StagingArea& a, NodeId function, std::size_t maxNodes, StagedCopy& out, StagedApart* apart) {
-    Staged side(a, out, apart);
+    // An assignment's PrevId is read with it: one another thread may change
+    // is left to the graph even as the function copied.
+    if (a.avoid && function - 1u < a.count && isAssignEdge(a.nodes[function - 1u].kind) &&
+        (a.avoid[(function - 1u) / 64] >> (function - 1u) % 64 & 1))
+        return false;
+    Staged side(a, function, out, apart);
     Copier<Staged> copier(side, maxNodes);
     copier.copyChain(function, true);
     if (copier.exhausted()) side.noteReshaped();

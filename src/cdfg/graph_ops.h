@@ -61,6 +61,10 @@ struct StagingArea {
     CdfgAttr* attrs = nullptr;
     std::size_t attrCount = 0;
     std::size_t attrRoom = 0;
+    // Nodes another thread may change meanwhile (bit id - 1; none when
+    // null): a copy that would read one, other than the function copied, is
+    // unusable and reads nothing more of it.
+    const std::uint64_t* avoid = nullptr;
 };
 StagingArea stagingArea(CdfgGraph& g);
 // A copy of a function made in that storage, as copySubtree would make it in

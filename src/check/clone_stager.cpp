@@ -12,6 +12,15 @@ CloneStager::CloneStager(CdfgGraph& g, const ModuleScan& scan,
     if (area_.count == 0 || maxNodes_ == 0) return;
     plan(g, scan, bodyOf, moduleFunctions);
     if (order_.empty()) return;
+    linked_.assign((std::size_t{area_.count} + 63) / 64, 0);
+    auto link = [&](NodeId id) {
+        if (id != 0 && id - 1u < area_.count) linked_[(id - 1u) / 64] |= std::uint64_t{1} << (id - 1u) % 64;
+    };
+    for (NodeId f : order_) {
+        link(f);
+        link(getNextId(g, f));
+    }
+    area_.avoid = linked_.data();
     copies_.resize(order_.size());
     apartSize_.resize(order_.size());
     state_ = std::vector<std::atomic<std::uint8_t>>(order_.size());
@@ -97,6 +106,7 @@ void CloneStager::fail(std::size_t from) {
         for (std::uint8_t mine : {kWaiting, kStaging})
             if (state_[k].compare_exchange_strong(mine, kFailed, std::memory_order_release)) state_[k].notify_all();
     }
+    passed_.store(SIZE_MAX, std::memory_order_release);
 }
 
 void CloneStager::helpAfter(std::size_t at) {
@@ -124,18 +134,18 @@ void CloneStager::helpAfter(std::size_t at) {
 
 void CloneStager::stage() {
     std::size_t i = 0;
-    for (; i < order_.size() && !stopping_.load(std::memory_order_relaxed); ++i) {
-        if (i < wanted_.load(std::memory_order_acquire)) continue;  // passed by: never asked for
+    for (; i < order_.size() && !stopping_.load(std::memory_order_relaxed); passed_.store(++i, std::memory_order_release)) {
         std::uint8_t state = kWaiting;
         if (!state_[i].compare_exchange_strong(state, kStaging, std::memory_order_acq_rel)) {
             // The collection is staging this one apart: its size places the
-            // next. (The collection may well have taken it in already.)
+            // next. (The collection may be about to take it in.)
             while ((state = state_[i].load(std::memory_order_acquire)) == kApart) std::this_thread::yield();
             if (state != kPlaced) break;
             nodeAt_ += apartSize_[i].first;
             attrAt_ += apartSize_[i].second;
             continue;
         }
+        if (i < wanted_.load(std::memory_order_acquire)) continue;  // passed by: never asked for
         StagedCopy& copy = copies_[i];
         const bool usable = stageCopy(area_, order_[i], maxNodes_, nodeAt_, attrAt_, copy) &&
                             takeable(copy, area_.nodes + copy.nodeAt);
@@ -195,9 +205,12 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
     if (state == kReady) {
         clone = commitCopy(g, copies_[at], report);
         copies_[at] = StagedCopy{};
-    } else if (state == kPlaced && apartSlot_ == at &&
-               placeApart(area_, apart_, g.nodes.size(), g.attrs.size())) {
-        clone = commitCopy(g, apart_.copy, report);
+    } else if (state == kPlaced && apartSlot_ == at) {
+        // The staging thread may still be writing a copy the collection
+        // passed by, where this one goes: it is placed once the thread has
+        // gone past it, and so writes only beyond it.
+        while (passed_.load(std::memory_order_acquire) <= at) std::this_thread::yield();
+        if (placeApart(area_, apart_, g.nodes.size(), g.attrs.size())) clone = commitCopy(g, apart_.copy, report);
     }
     if (apartSlot_ <= at) apartSlot_ = SIZE_MAX;  // taken in, or passed by
     if (!clone) {

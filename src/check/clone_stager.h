@@ -72,6 +72,12 @@ private:
     std::vector<std::uint32_t> nextPlace_;  // the same function's next place, UINT32_MAX for none
     // Calls the collection renames in place: a copy holding one is not used.
     std::unordered_set<NodeId> renamed_;
+    // What the collection links while the copies are made: the NextId of each
+    // function it clones and the PrevId of the element that followed it. A
+    // function holds neither (they are elements of a file) but in a damaged
+    // graph; a copy that would read one is left to the graph (the area's
+    // avoid).
+    std::vector<std::uint64_t> linked_;
 
     // A slot's copy is the staging thread's until its state leaves kWaiting.
     std::vector<StagedCopy> copies_;
@@ -85,6 +91,9 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> apartSize_;
     // Clones before this one are taken or will never be asked for.
     std::atomic<std::size_t> wanted_{0};
+    // Slots before this one the staging thread is done with (all, once it
+    // has ended): it writes only past their places.
+    std::atomic<std::size_t> passed_{0};
     std::atomic<bool> stopping_{false};
     std::size_t committed_ = 0;
     std::unique_ptr<LargeStackThread> worker_;
