@@ -5,6 +5,8 @@
 
 #include "check/function_tree.h"
 
+std::chrono::microseconds cloneStagingPause{0};
+
 CloneStager::CloneStager(CdfgGraph& g, const ModuleScan& scan,
                          const std::unordered_map<NodeId, std::uint32_t>& bodyOf,
                          const std::unordered_set<NodeId>& moduleFunctions, std::size_t maxCloneNodes)
@@ -135,6 +137,9 @@ void CloneStager::helpAfter(std::size_t at) {
 void CloneStager::stage() {
     std::size_t i = 0;
     for (; i < order_.size() && !stopping_.load(std::memory_order_relaxed); passed_.store(++i, std::memory_order_release)) {
+        // Tests pause before a slot, so that the collection moves on meanwhile,
+        // and while holding one, so that the collection waits for it.
+        if (cloneStagingPause.count() > 0) std::this_thread::sleep_for(cloneStagingPause);
         std::uint8_t state = kWaiting;
         if (!state_[i].compare_exchange_strong(state, kStaging, std::memory_order_acq_rel)) {
             // The collection is staging this one apart: its size places the
@@ -146,6 +151,7 @@ void CloneStager::stage() {
             continue;
         }
         if (i < wanted_.load(std::memory_order_acquire)) continue;  // passed by: never asked for
+        if (cloneStagingPause.count() > 0) std::this_thread::sleep_for(cloneStagingPause);
         StagedCopy& copy = copies_[i];
         const bool usable = stageCopy(area_, order_[i], maxNodes_, nodeAt_, attrAt_, copy) &&
                             takeable(copy, area_.nodes + copy.nodeAt);
@@ -211,6 +217,7 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
         // gone past it, and so writes only beyond it.
         while (passed_.load(std::memory_order_acquire) <= at) std::this_thread::yield();
         if (placeApart(area_, apart_, g.nodes.size(), g.attrs.size())) clone = commitCopy(g, apart_.copy, report);
+        if (clone) ++committedApart_;
     }
     if (apartSlot_ <= at) apartSlot_ = SIZE_MAX;  // taken in, or passed by
     if (!clone) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,6 +18,11 @@
 #include "util/large_stack.h"
 
 struct ModuleScan;
+
+// How long the staging thread pauses before each slot and before each copy
+// it makes: 0 but in tests, which make the collection wait, so that it
+// stages copies apart, and move on, so that it takes them in first.
+extern std::chrono::microseconds cloneStagingPause;
 
 class CloneStager {
 public:
@@ -39,8 +45,10 @@ public:
     // staging thread reads them and writes past their ends.
     void stop();
     bool running() const { return worker_ != nullptr; }
-    // Copies taken into the graph.
+    // Copies taken into the graph, and of those the ones the collection
+    // staged apart.
     std::size_t committed() const { return committed_; }
+    std::size_t committedApart() const { return committedApart_; }
 
 private:
     // A slot is kWaiting until the staging thread takes it (kStaging) or
@@ -96,5 +104,6 @@ private:
     std::atomic<std::size_t> passed_{0};
     std::atomic<bool> stopping_{false};
     std::size_t committed_ = 0;
+    std::size_t committedApart_ = 0;
     std::unique_ptr<LargeStackThread> worker_;
 };

@@ -602,6 +602,7 @@ TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
     if (stager) {
         stager->stop();
         made.staged = stager->committed();
+        made.apart = stager->committedApart();
     }
     // Built now, so that the passes after it, two at a time, only read it.
     refreshIndex();

@@ -57,6 +57,7 @@ int scanModules(CdfgGraph& g, ModuleScan& scan);
 struct TreeCollection {
     std::size_t replayed = 0;  // bodies gone over from the record
     std::size_t staged = 0;    // copies made ahead
+    std::size_t apart = 0;     // of those, made apart while the collection waited
 };
 TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan = nullptr);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cdfg/writer.h"
+#include "check/clone_stager.h"
 #include "support/c_program.h"
 
 namespace {
@@ -33,7 +34,9 @@ std::string outcome(const CdfgGraph& g) {
 // each), recursion, a module's function reached from another module (whose
 // collection then walks), operands of a value kind the vocabulary lacks
 // (which a copy leaves out, so that a walk of the copy meets fewer calls
-// than the record).
+// than the record). With the copying slowed down, the collection waits and
+// makes copies apart, which come out the same, and takes each in before
+// the copying thread has come to it.
 TEST(FunctionTree, BodiesFromTheScansRecordMakeTheTreeWalksMake) {
     const struct {
         const char* what;
@@ -49,9 +52,12 @@ TEST(FunctionTree, BodiesFromTheScansRecordMakeTheTreeWalksMake) {
          6},
         {"one prefix, two modules", "top1(a); //tavik module prefix=p\n top3(a); //tavik module prefix=p\n", 4, 2},
         {"operands a copy leaves out", "top1(a); //tavik module prefix=p\n", 1, 0, true},
+        {"a chain of calls", "top4(a); //tavik module prefix=p\n", 1, 8},
     };
+    for (const auto pause : {std::chrono::microseconds{0}, std::chrono::microseconds{1000}})
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(std::string(row.what) + (pause.count() ? ", copying slowed" : ""));
+        cloneStagingPause = pause;
         const std::string program = std::string(R"(
 struct pt { int x; int k; };
 int leaf(int v) { return v + 1; }
@@ -62,6 +68,15 @@ int rec2(int n) { return rec(n) + leaf(n); }
 void top1(int a) { int r; r = mid(a) + rec(a); }
 void top2(int a) { int r; r = mid(a); top1(a); }
 void top3(int a) { int r; r = leaf(a); }
+int c8(int v) { return v; }
+int c7(int v) { return c8(v) + 7; }
+int c6(int v) { return c7(v) + 6; }
+int c5(int v) { return c6(v) + 5; }
+int c4(int v) { return c5(v) + 4; }
+int c3(int v) { return c4(v) + 3; }
+int c2(int v) { return c3(v) + 2; }
+int c1(int v) { return c2(v) + 1; }
+void top4(int a) { int r; r = c1(a); }
 int main(int argc, char *argv[]) { int a = 1; )") + row.modules + " return 0; }\n";
         auto recorded = tb::compileC(program);
         auto walked = tb::compileC(program);
@@ -79,8 +94,12 @@ int main(int argc, char *argv[]) { int a = 1; )") + row.modules + " return 0; }\
         ModuleScan scan;
         ASSERT_EQ(scanModules(*recorded, scan), 0);
         const TreeCollection made = collectFunctionTree(*recorded, &scan);
+        cloneStagingPause = std::chrono::microseconds{0};
         EXPECT_GE(made.replayed, row.atLeast);
         EXPECT_GE(made.staged, row.staged);
+        if (pause.count() && row.staged >= 4) {
+            EXPECT_GE(made.apart, 1u);
+        }
         const std::string fromRecord = outcome(*recorded);
         ModuleScan unused;
         ASSERT_EQ(scanModules(*walked, unused), 0);
