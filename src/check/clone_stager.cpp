@@ -141,7 +141,10 @@ void CloneStager::stage() {
         // and while holding one, so that the collection waits for it.
         if (cloneStagingPause.count() > 0) std::this_thread::sleep_for(cloneStagingPause);
         std::uint8_t state = kWaiting;
-        if (!state_[i].compare_exchange_strong(state, kStaging, std::memory_order_acq_rel)) {
+        if (state_[i].compare_exchange_strong(state, kStaging, std::memory_order_acq_rel)) {
+            // A collection asleep on this copy wakes to stage a later one meanwhile.
+            state_[i].notify_all();
+        } else {
             // The collection is staging this one apart: its size places the
             // next. (The collection may be about to take it in.)
             while ((state = state_[i].load(std::memory_order_acquire)) == kApart) std::this_thread::yield();
@@ -196,13 +199,12 @@ NodeId CloneStager::commit(CdfgGraph& g, NodeId function, CopyReport* report) {
     // The copy is usually made by now or about to be: wait on the core first,
     // staging a later copy meanwhile.
     std::uint8_t state = state_[at].load(std::memory_order_acquire);
-    for (int spin = 0; (state == kWaiting || state == kStaging) && spin < (1 << 16); ++spin) {
+    for (int spin = 0; state == kWaiting || state == kStaging; ++spin) {
         if (state == kStaging) helpAfter(at);
-        if (spin % 64 == 63) std::this_thread::yield();
-        state = state_[at].load(std::memory_order_acquire);
-    }
-    while (state == kWaiting || state == kStaging) {
-        state_[at].wait(state, std::memory_order_acquire);
+        if (spin >= (1 << 16))
+            state_[at].wait(state, std::memory_order_acquire);
+        else if (spin % 64 == 63)
+            std::this_thread::yield();
         state = state_[at].load(std::memory_order_acquire);
     }
     wanted_.store(at + 1, std::memory_order_release);
