@@ -198,7 +198,7 @@ public:
         // copied, before the walk goes below it: the copy's first step reads
         // it three times (its links, its position, its attributes) and never
         // its NextId. Met again inside its own copy, it is read no more.
-        if (a_.avoid && (a_.avoid[(id - 1u) / 64] >> (id - 1u) % 64 & 1) && (id != function_ || ++functionReads_ > 3)) {
+        if (avoided(a_, id) && (id != function_ || ++functionReads_ > 3)) {
             broken = true;
             return nullptr;
         }
@@ -677,9 +677,7 @@ namespace {
 bool stageWith(const StagingArea& a, NodeId function, std::size_t maxNodes, StagedCopy& out, StagedApart* apart) {
     // An assignment's PrevId is read with it: one another thread may change
     // is left to the graph even as the function copied.
-    if (a.avoid && function - 1u < a.count && isAssignEdge(a.nodes[function - 1u].kind) &&
-        (a.avoid[(function - 1u) / 64] >> (function - 1u) % 64 & 1))
-        return false;
+    if (avoided(a, function) && isAssignEdge(a.nodes[function - 1u].kind)) return false;
     Staged side(a, function, out, apart);
     Copier<Staged> copier(side, maxNodes);
     copier.copyChain(function, true);

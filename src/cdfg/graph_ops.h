@@ -66,6 +66,13 @@ struct StagingArea {
     // unusable and reads nothing more of it.
     const std::uint64_t* avoid = nullptr;
 };
+// Marks the node in a bit list for StagingArea::avoid over count nodes.
+inline void markAvoided(std::vector<std::uint64_t>& bits, std::uint32_t count, NodeId id) {
+    if (id != 0 && id - 1u < count) bits[(id - 1u) / 64] |= std::uint64_t{1} << (id - 1u) % 64;
+}
+inline bool avoided(const StagingArea& a, NodeId id) {
+    return a.avoid && id != 0 && id - 1u < a.count && (a.avoid[(id - 1u) / 64] >> (id - 1u) % 64 & 1);
+}
 StagingArea stagingArea(CdfgGraph& g);
 // A copy of a function made in that storage, as copySubtree would make it in
 // structure clone mode with the function's NextId taken away, once the

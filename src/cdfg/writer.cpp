@@ -142,18 +142,14 @@ void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
     std::uint64_t spans[kSpanBlock];
     for (std::size_t b = 0, first = 0; first < g.nodes.size(); ++b, first += kSpanBlock) {
         const std::size_t count = std::min(kSpanBlock, g.nodes.size() - first);
-        if (b < blocks) {
-            const SpanBlock& block = g.spanBlocks[b];
-            const std::uint64_t all = count == kSpanBlock ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
-            if ((block.kept & all) == all) {
-                // Every record of the block as read, one after another.
-                addToRun(first, block.begin, block.end);
-                continue;
-            }
-            blockSpans(g, block, spans);
-        } else {
-            std::fill(std::begin(spans), std::end(spans), 0);
+        const SpanBlock block = b < blocks ? g.spanBlocks[b] : SpanBlock{};
+        const std::uint64_t all = count == kSpanBlock ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+        if ((block.kept & all) == all) {
+            // Every record of the block as read, one after another.
+            addToRun(first, block.begin, block.end);
+            continue;
         }
+        blockSpans(g, block, spans);
         for (std::size_t k = 0; k < count; ++k) {
             // A node with a span is live (deleting a node drops its span), so a
             // run of unchanged records needs only the spans.

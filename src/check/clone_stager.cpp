@@ -15,12 +15,9 @@ CloneStager::CloneStager(CdfgGraph& g, const ModuleScan& scan,
     plan(g, scan, bodyOf, moduleFunctions);
     if (order_.empty()) return;
     linked_.assign((std::size_t{area_.count} + 63) / 64, 0);
-    auto link = [&](NodeId id) {
-        if (id != 0 && id - 1u < area_.count) linked_[(id - 1u) / 64] |= std::uint64_t{1} << (id - 1u) % 64;
-    };
     for (NodeId f : order_) {
-        link(f);
-        link(getNextId(g, f));
+        markAvoided(linked_, area_.count, f);
+        markAvoided(linked_, area_.count, getNextId(g, f));
     }
     area_.avoid = linked_.data();
     copies_.resize(order_.size());
