@@ -99,10 +99,16 @@ void putNode(std::string& out, const CdfgGraph& g, const CdfgNode& node) {
     putU32(p, place.column);
 }
 
-// The spans of the records of a block's positions (0 for none), from
-// where the records of its positions begin in the source.
-void blockSpans(const CdfgGraph& g, const SpanBlock& block, std::uint64_t (&spans)[kSpanBlock]) {
-    std::fill(std::begin(spans), std::end(spans), 0);
+// Where the record of a list position lies in the source; end 0 for none.
+struct RecordSpan {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+};
+
+// The spans of the unchanged records of a block's positions, from where the
+// records of its positions begin in the source.
+void blockSpans(const CdfgGraph& g, const SpanBlock& block, RecordSpan (&spans)[kSpanBlock]) {
+    std::fill(std::begin(spans), std::end(spans), RecordSpan{});
     if (block.kept == 0) return;
     // The records follow one another from the block's first position: read
     // over them again to find where each begins.
@@ -111,8 +117,7 @@ void blockSpans(const CdfgGraph& g, const SpanBlock& block, std::uint64_t (&span
     const std::vector<std::uint64_t> starts =
         recordStarts(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     for (std::size_t k = 0; k + 1 < starts.size() && k < kSpanBlock; ++k)
-        if (block.kept >> k & 1)
-            spans[k] = (block.begin + starts[k]) << kSpanLengthBits | (starts[k + 1] - starts[k]);
+        if (block.kept >> k & 1) spans[k] = {block.begin + starts[k], block.begin + starts[k + 1]};
 }
 
 // Visits the file's contents in order as pieces: runs of unchanged records,
@@ -139,7 +144,7 @@ void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
         }
         runEnd = end;
     };
-    std::uint64_t spans[kSpanBlock];
+    RecordSpan spans[kSpanBlock];
     for (std::size_t b = 0, first = 0; first < g.nodes.size(); ++b, first += kSpanBlock) {
         const std::size_t count = std::min(kSpanBlock, g.nodes.size() - first);
         const SpanBlock block = b < blocks ? g.spanBlocks[b] : SpanBlock{};
@@ -153,9 +158,8 @@ void forEachPiece(const CdfgGraph& g, Copy copy, Encode encode) {
         for (std::size_t k = 0; k < count; ++k) {
             // A node with a span is live (deleting a node drops its span), so a
             // run of unchanged records needs only the spans.
-            if (const std::uint64_t span = spans[k]; span != 0) {
-                const std::uint64_t begin = span >> kSpanLengthBits;
-                addToRun(first + k, begin, begin + (span & kMaxSpanLength));
+            if (spans[k].end != 0) {
+                addToRun(first + k, spans[k].begin, spans[k].end);
                 continue;
             }
             const CdfgNode& node = g.nodes[first + k];
