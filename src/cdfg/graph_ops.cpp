@@ -106,7 +106,13 @@ class InGraph {
 public:
     InGraph(CdfgGraph& g, CopyReport* report) : g_(g), report_(report) {}
 
-    const CdfgNode* original(NodeId id) { return lookupNode(g_, id); }
+    // A link to no node may lead to one of the nodes made later, so that a
+    // walk of the original would then go on where the copy ends.
+    const CdfgNode* original(NodeId id) {
+        const CdfgNode* n = lookupNode(g_, id);
+        if (!n && id != 0) noteReshaped();
+        return n;
+    }
     // By position: the storage may grow while a copy is made.
     CdfgAttr originalAttr(std::uint32_t at) const { return g_.attrs[at]; }
     NodeId originalJump(NodeId id) const { return getJumpId(g_, id); }
@@ -168,6 +174,12 @@ public:
     }
     void noteReshaped() {
         if (report_) report_->reshaped = true;
+    }
+    void noteSideNode(NodeId original) {
+        if (report_) report_->sideNodes.push_back(original);
+    }
+    void noteSidesDiffer() {
+        if (report_) report_->sidesDiffer = true;
     }
 
 private:
@@ -341,6 +353,8 @@ public:
 
     void noteCall(NodeId original, NodeId c) { out_.calls.emplace_back(original, c); }
     void noteReshaped() { out_.reshaped = true; }
+    void noteSideNode(NodeId original) { out_.sideNodes.push_back(original); }
+    void noteSidesDiffer() { out_.sidesDiffer = true; }
 
     bool broken = false;
 
@@ -479,13 +493,22 @@ NodeId Copier<Side>::copyChain(NodeId first, bool alone) {
         if (original) t_.prefetchAfter(*original, following);
         --nodesLeft_;
         NodeId c = t_.make(kind, n);
+        const bool sideHung = side != 0 && side != previous;
+        if (isAssignEdge(kind)) {
+            t_.noteSideNode(n);
+            // Only a target side hung before the edge (below), or none before
+            // an edge that heads its chain, is met in the copy as in the
+            // original.
+            if (!sideHung && (side != 0 || previous != 0)) t_.noteSidesDiffer();
+        }
         copyAttributes(n, c);
 
         // The target side of an assignment hangs before the edge along PrevId.
         bool sideChain = false;
-        if (side != 0 && side != previous) {
+        if (sideHung) {
             NodeId firstSide = 0;
             NodeId lastSide = 0;
+            NodeId after = n;
             std::size_t sideSteps = 0;
             for (NodeId s = side; s != 0 && nodesLeft_ > 0; ++sideSteps) {
                 if (sideSteps >= t_.stepLimit()) {
@@ -493,6 +516,11 @@ NodeId Copier<Side>::copyChain(NodeId first, bool alone) {
                     break;
                 }
                 const CdfgNode* sideOriginal = t_.original(s);
+                // The copy leads on from each node to the one made before
+                // it, and at last to the edge: so must the original.
+                t_.noteSideNode(s);
+                if (!sideOriginal || sideOriginal->next != after) t_.noteSidesDiffer();
+                after = s;
                 --nodesLeft_;
                 NodeId sc = t_.make(sideOriginal ? sideOriginal->kind : 0, s);
                 copyAttributes(s, sc);
@@ -743,7 +771,7 @@ bool placeApart(const StagingArea& a, StagedApart& apart, std::size_t nodeAt, st
     return true;
 }
 
-NodeId commitCopy(CdfgGraph& g, const StagedCopy& s, CopyReport* report) {
+NodeId commitCopy(CdfgGraph& g, StagedCopy& s, CopyReport* report) {
     if (!s.usable || !g.denseIds || g.lastId != g.nodes.size() || s.nodeAt != g.nodes.size() ||
         s.nodeAt != g.places.size() || s.attrAt != g.attrs.size() ||
         s.nodeCount > std::min(g.nodes.capacity(), g.places.capacity()) - s.nodeAt ||
@@ -756,8 +784,13 @@ NodeId commitCopy(CdfgGraph& g, const StagedCopy& s, CopyReport* report) {
     g.attrs.resize(s.attrAt + s.attrCount);
     g.lastId = static_cast<NodeId>(g.nodes.size());
     if (report) {
-        report->calls.insert(report->calls.end(), s.calls.begin(), s.calls.end());
+        if (report->calls.empty())
+            report->calls = std::move(s.calls);
+        else
+            report->calls.insert(report->calls.end(), s.calls.begin(), s.calls.end());
         if (s.reshaped) report->reshaped = true;
+        if (s.sidesDiffer) report->sidesDiffer = true;
+        report->sideNodes = std::move(s.sideNodes);
     }
     return static_cast<NodeId>(s.nodeAt + 1);
 }

@@ -43,9 +43,16 @@ void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from);
 // links and owned attributes meets (an attribute left out for its
 // identifier or kind, the copy cut short). An assignment's target side,
 // hung before the edge, is met by no such walk.
+// The target side of an assignment hangs before its edge along PrevId, where
+// no such walk meets it. sidesDiffer: statementHead from an edge of the copy,
+// and the walk from there along NextId to the edge, may meet other than the
+// copies of what they meet from the original's edge. sideNodes: the originals
+// whose links those walks read (each edge and the nodes of its target side).
 struct CopyReport {
     std::vector<std::pair<NodeId, NodeId>> calls;
     bool reshaped = false;
+    bool sidesDiffer = false;
+    std::vector<NodeId> sideNodes;
 };
 NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes = 0, CopyReport* report = nullptr);
 // The graph's arrays as they stand, for a copy staged on another thread in
@@ -81,7 +88,9 @@ struct StagedCopy {
     std::size_t nodeAt = 0, nodeCount = 0;
     std::size_t attrAt = 0, attrCount = 0;
     std::vector<std::pair<NodeId, NodeId>> calls;
+    std::vector<NodeId> sideNodes;
     bool reshaped = false;
+    bool sidesDiffer = false;
     bool usable = false;
 };
 // Stages the copy (maxNodes as for copySubtree, not 0); false, with the copy
@@ -107,9 +116,10 @@ bool stageApart(const StagingArea& a, NodeId function, std::size_t maxNodes, Sta
 // False (nothing moved) when the storage has no room for it there.
 bool placeApart(const StagingArea& a, StagedApart& apart, std::size_t nodeAt, std::size_t attrAt);
 // Takes a staged copy into the graph, which must end where the copy begins,
-// and returns the function's copy; 0, with the graph unchanged, when it
-// cannot (the copy is then made by copySubtree).
-NodeId commitCopy(CdfgGraph& g, const StagedCopy& s, CopyReport* report);
+// and returns the function's copy, moving its calls and side nodes to the
+// report; 0, with the graph unchanged, when it cannot (the copy is then made
+// by copySubtree).
+NodeId commitCopy(CdfgGraph& g, StagedCopy& s, CopyReport* report);
 // While on, copySubtree records copied CFG_STRUCT/CFG_DECLARE nodes so that
 // declarations follow structures copied in the same clone.
 void setStructCloneMode(bool on);

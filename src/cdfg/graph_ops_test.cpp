@@ -157,6 +157,8 @@ TEST(GraphOps, StagedCopyIsTheGraphsOwn) {
         }
         EXPECT_EQ(commitCopy(*staged, s, &byStage), copy);
         EXPECT_EQ(byStage.calls, byGraph.calls);
+        EXPECT_EQ(byStage.sideNodes, byGraph.sideNodes);
+        EXPECT_EQ(byStage.sidesDiffer, byGraph.sidesDiffer);
         EXPECT_EQ(byStage.reshaped, byGraph.reshaped);
         EXPECT_EQ(byStage.reshaped, bound != 0);
         ASSERT_EQ(staged->nodes.size(), made->nodes.size());

@@ -46,6 +46,11 @@ TreeIndex treeIndex;
 // not walk them again.
 std::unordered_map<NodeId, std::vector<NodeId>> walkedBodyCalls;
 
+// Where each copy the collection made came from (see cloneOriginOf), and
+// the nodes whose links it changed, sorted once it is done.
+std::unordered_map<NodeId, CloneOrigin> cloneOrigins;
+std::vector<NodeId> relinked;
+
 void rebuildIndex() {
     treeIndex.members.clear();
     treeIndex.firstByCalled.clear();
@@ -292,12 +297,29 @@ NodeId cloneFunction(Collection& c, NodeId function, const std::string& cloneNam
     setAttrString(g, clone, CfgFunc_NAME, std::string_view(cloneName));
     setPrevId(g, clone, function);
     setNextId(g, function, clone);
-    if (following) appendToChain(g, clone, following);
+    relinked.push_back(function);
+    if (following) {
+        appendToChain(g, clone, following);
+        relinked.push_back(following);
+    }
     return clone;
 }
 
 void collectCall(Collection& c, CallWalk& walk, NodeId call);
 const TreeNode* addToTree(Collection& c, CallWalk& walk, NodeId target);
+
+// Kept for a copy whose walk meets the copies of what the original's meets,
+// each call copied once.
+void noteOrigin(NodeId clone, NodeId source, CopyReport& copy) {
+    if (copy.reshaped || copy.sidesDiffer) return;
+    auto& calls = copy.calls;
+    if (!std::is_sorted(calls.begin(), calls.end())) std::sort(calls.begin(), calls.end());
+    if (std::adjacent_find(calls.begin(), calls.end(), [](const auto& a, const auto& b) {
+            return a.first == b.first;
+        }) != calls.end())
+        return;
+    cloneOrigins.try_emplace(clone, CloneOrigin{source, std::move(copy.sideNodes), std::move(calls)});
+}
 
 // The scan's record of the body of `source`, when a walk of `function` (the
 // source itself, or a copy of it that the report describes) from where the
@@ -409,6 +431,7 @@ const TreeNode* addToTree(Collection& c, CallWalk& walk, NodeId target) {
     NodeId clone = cloneFunction(c, target, cloneName, c.replay ? &copy : nullptr);
     const TreeNode* use = pushTreeNode(c, clone, target, cloneName.c_str(), filePtr);
     walkBody(c, walk, clone, target, c.replay ? &copy : nullptr);
+    if (c.replay) noteOrigin(clone, target, copy);
     return use;
 }
 
@@ -606,6 +629,7 @@ TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
     }
     // Built now, so that the passes after it, two at a time, only read it.
     refreshIndex();
+    std::sort(relinked.begin(), relinked.end());
     return made;
 }
 
@@ -633,6 +657,13 @@ const TreeNode* findTreeNodeByCalled(const CdfgGraph& /*g*/, NodeId function) {
     return found == treeIndex.firstByCalled.end() ? nullptr : found->second;
 }
 
+bool relinkedByTree(NodeId node) { return std::binary_search(relinked.begin(), relinked.end(), node); }
+
+const CloneOrigin* cloneOriginOf(NodeId clone) {
+    auto found = cloneOrigins.find(clone);
+    return found == cloneOrigins.end() ? nullptr : &found->second;
+}
+
 const std::vector<NodeId>* callsOfWalkedBody(NodeId function) {
     auto found = walkedBodyCalls.find(function);
     return found == walkedBodyCalls.end() ? nullptr : &found->second;
@@ -656,4 +687,6 @@ void releaseModuleList() {
     evalFunction = 0;
     treeIndex = TreeIndex{};
     decltype(walkedBodyCalls)().swap(walkedBodyCalls);
+    decltype(cloneOrigins)().swap(cloneOrigins);
+    decltype(relinked)().swap(relinked);
 }

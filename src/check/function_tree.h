@@ -104,6 +104,22 @@ const TreeNode* findTreeNodeByCalled(const CdfgGraph& g, NodeId function);
 // chains stay as the tree left them (the checks that follow only mark
 // nodes), until releaseModuleList.
 const std::vector<NodeId>* callsOfWalkedBody(NodeId function);
+// Where a copy the tree made of a function came from: the function copied,
+// the originals whose links a walk of an assignment's target side reads
+// (see CopyReport) and the calls copied (original, copy), sorted. Only for a
+// copy the collection reported whole (nothing left out for its identifier or
+// kind, nothing cut short, its target sides hung as the original's) with
+// each call copied once; nullptr for any other function. Valid until
+// releaseModuleList.
+struct CloneOrigin {
+    NodeId source = 0;
+    std::vector<NodeId> sideNodes;
+    std::vector<std::pair<NodeId, NodeId>> calls;
+};
+// Whether the tree changed the node's links (a function it cloned, the node
+// that followed one) after copies were made.
+bool relinkedByTree(NodeId node);
+const CloneOrigin* cloneOriginOf(NodeId clone);
 // Frees every module record and tree node; moduleList, mainFunction and
 // evalFunction are reset.
 void releaseModuleList();

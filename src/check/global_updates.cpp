@@ -83,7 +83,6 @@ void addGlobalRecords(CdfgGraph& g, UseRecords& records) {
 }
 
 void noteWrite(CdfgGraph& g, NodeId ref, void* context) {
-    if (!writeContext) return;
     auto& records = *static_cast<UseRecords*>(context);
     // A member access writes the member at the end of the chain.
     NodeId last = ref;
@@ -117,8 +116,8 @@ void GlobalUpdatePassEnd::operator()(GlobalUpdatePass* pass) const { delete pass
 GlobalUpdatePassPtr startGlobalUpdates(CdfgGraph& g, UsageHandlers& handlers) {
     GlobalUpdatePassPtr pass(new GlobalUpdatePass);
     addGlobalRecords(g, pass->records);
-    handlers.onReference = noteWrite;
-    handlers.referenceContext = &pass->records;
+    handlers.onWrite = noteWrite;
+    handlers.writeContext = &pass->records;
     return pass;
 }
 

@@ -1,5 +1,6 @@
 #include "check/usage_walk.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "cdfg/chain.h"
@@ -9,7 +10,6 @@
 #include "util/take_turns.h"
 
 thread_local bool inAnalysis = false;
-thread_local bool writeContext = false;
 
 namespace {
 
@@ -21,9 +21,17 @@ bool isReference(std::uint32_t kind) {
            (kind >= DFG_OUTPUT_PORT && kind <= DFG_OUTPUT_CONCAT);
 }
 
+// What a walk told the handlers: a variable written or a call.
+struct UsageEvent {
+    NodeId node;
+    bool call;
+};
+
 struct Walk {
     CdfgGraph& g;
     const UsageHandlers& handlers;
+    // Where what the walk tells the handlers is noted, when anywhere.
+    std::vector<UsageEvent>* events = nullptr;
 };
 
 void walkExpression(Walk& w, NodeId first);
@@ -40,10 +48,10 @@ void walkIndices(Walk& w, NodeId firstDimension, WalkLevel& level) {
 void walkReference(Walk& w, NodeId ref, bool written) {
     WalkLevel level(budget, w.g);
     if (!level.open()) return;
-    if (w.handlers.onReference) {
-        writeContext = written;
-        w.handlers.onReference(w.g, ref, w.handlers.referenceContext ? w.handlers.referenceContext : w.handlers.context);
-        writeContext = false;
+    if (written) {
+        if (w.events) w.events->push_back({ref, false});
+        if (w.handlers.onWrite)
+            w.handlers.onWrite(w.g, ref, w.handlers.writeContext ? w.handlers.writeContext : w.handlers.context);
     }
     std::size_t steps = 0;
     for (NodeId part = ref; part && steps < level.chainSteps() && level.visit(); ++steps) {
@@ -72,6 +80,7 @@ void walkCall(Walk& w, NodeId call) {
             walkExpression(w, getAttrInt(w.g, arg, DfgPortInfo_SIGNAL));
         }
     }
+    if (w.events) w.events->push_back({call, true});
     if (w.handlers.onCall)
         w.handlers.onCall(w.g, call, w.handlers.callContext ? w.handlers.callContext : w.handlers.context);
 }
@@ -232,14 +241,91 @@ void walkStatements(Walk& w, NodeId first) {
     }
 }
 
+bool analysed(const CdfgGraph& g, const FileElement& e) {
+    const char* name = getAttrString(g, e.node, CfgFunc_NAME);
+    return name && e.fileName && isInFunctionTree(e.node, name, e.fileName);
+}
+
 void walkFunctionUsage(Walk& w, const FileElement& e) {
     CdfgGraph& g = w.g;
     if (getKind(g, e.node) != CFG_FUNCTION) return;
-    const char* name = getAttrString(g, e.node, CfgFunc_NAME);
-    inAnalysis = name && e.fileName && isInFunctionTree(e.node, name, e.fileName);
+    inAnalysis = analysed(g, e);
     walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_DECLARE));
     walkDeclarations(w, getAttrInt(g, e.node, CfgFunc_ARGLIST));
     walkStatements(w, getAttrInt(g, e.node, CfgFunc_STARTCFG));
+}
+
+// Whether the walk of the copy would meet the copies of what its original's
+// meets (and the original's own nodes where the copy shares them): the copy
+// was made so, and the target sides it was made from have kept their links.
+bool walksLikeItsSource(const CloneOrigin& o) {
+    for (NodeId n : o.sideNodes)
+        if (relinkedByTree(n)) return false;
+    return true;
+}
+
+// Which copies go with their original: a copy that is one element of the
+// program, of a function that is one element too and not itself a copy that
+// goes with another, in a graph whose ids are the list positions.
+void planCopies(const CdfgGraph& g, UsageShare& share) {
+    share.roles.assign(share.elements.size(), 0);
+    // Ids that are not the list positions may have been taken over by the
+    // copies' nodes, which a walk of the original then meets.
+    if (!g.denseIds) return;
+    // (function, element) by function; a function met twice is no one's.
+    std::vector<std::pair<NodeId, std::size_t>> at;
+    for (std::size_t i = 0; i < share.elements.size(); ++i)
+        if (getKind(g, share.elements[i].node) == CFG_FUNCTION) at.emplace_back(share.elements[i].node, i);
+    std::sort(at.begin(), at.end());
+    auto single = [&at](NodeId f) -> std::size_t {
+        auto found = std::lower_bound(at.begin(), at.end(), std::pair<NodeId, std::size_t>{f, 0});
+        if (found == at.end() || found->first != f) return SIZE_MAX;
+        if (found + 1 != at.end() && found[1].first == f) return SIZE_MAX;
+        return found->second;
+    };
+    // A copy whose original is one too goes on its own.
+    auto goesWithSource = [&](NodeId f, std::size_t& source) {
+        const CloneOrigin* o = cloneOriginOf(f);
+        if (!o || single(f) == SIZE_MAX) return false;
+        source = single(o->source);
+        return source != SIZE_MAX;
+    };
+    for (std::size_t i = 0; i < share.elements.size(); ++i) {
+        std::size_t source, itsSource;
+        const NodeId f = share.elements[i].node;
+        if (getKind(g, f) != CFG_FUNCTION || !goesWithSource(f, source) ||
+            goesWithSource(share.elements[source].node, itsSource))
+            continue;
+        share.copies.push_back({source, i, cloneOriginOf(f)});
+    }
+    std::stable_sort(share.copies.begin(), share.copies.end(),
+                     [](const UsageShare::Copy& a, const UsageShare::Copy& b) { return a.source < b.source; });
+    for (std::size_t k = share.copies.size(); k-- > 0;) {
+        share.roles[share.copies[k].source] = kSourceRole | static_cast<std::uint32_t>(k);
+        share.roles[share.copies[k].element] = kCopyRole;
+    }
+}
+
+// Tells the handlers for the copy what the walk of its original told them:
+// the copy's own call where it made one, the original's where it shares it;
+// the same references (a copy's name the same declarations along the same
+// members). Its visits are spent as the walk would have spent them.
+void tellCopy(Walk& w, const UsageShare::Copy& copy, const FileElement& e, const std::vector<UsageEvent>& events,
+              std::size_t visits) {
+    const UsageHandlers& h = w.handlers;
+    const std::vector<std::pair<NodeId, NodeId>>& calls = copy.origin->calls;
+    inAnalysis = analysed(w.g, e);
+    for (const UsageEvent& event : events) {
+        if (event.call) {
+            NodeId call = event.node;
+            auto at = std::lower_bound(calls.begin(), calls.end(), std::pair<NodeId, NodeId>{call, 0});
+            if (at != calls.end() && at->first == call) call = at->second;
+            if (h.onCall) h.onCall(w.g, call, h.callContext ? h.callContext : h.context);
+        } else if (h.onWrite) {
+            h.onWrite(w.g, event.node, h.writeContext ? h.writeContext : h.context);
+        }
+    }
+    budget.visitsLeft -= std::min(visits, budget.visitsLeft);
 }
 
 // The visits one walk of the program may make (see WalkLevel).
@@ -269,13 +355,41 @@ void walkProgramUsage(CdfgGraph& g, const UsageHandlers& handlers) {
     inAnalysis = false;
 }
 
-void startUsageShare(const CdfgGraph& g, UsageShare& share) { share.elements = fileElements(g); }
+void startUsageShare(const CdfgGraph& g, UsageShare& share) {
+    share.elements = fileElements(g);
+    planCopies(g, share);
+}
 
 void walkUsageShare(CdfgGraph& g, const UsageHandlers& handlers, UsageShare& share) {
     Walk w{g, handlers};
     WalkLevel level(budget, g);
     const std::size_t visits = budget.visitsLeft;
-    takeTurns(share.next, share.elements.size(), 16, [&](std::size_t i) { walkFunctionUsage(w, share.elements[i]); });
+    std::vector<UsageEvent> events;
+    takeTurns(share.next, share.elements.size(), 16, [&](std::size_t i) {
+        const std::uint32_t role = share.roles.empty() ? 0 : share.roles[i];
+        if (role & kCopyRole) return;  // with its original
+        if (!(role & kSourceRole)) {
+            walkFunctionUsage(w, share.elements[i]);
+            return;
+        }
+        // The original, then its copies while what they read is at hand.
+        events.clear();
+        const std::size_t before = budget.visitsLeft;
+        w.events = &events;
+        walkFunctionUsage(w, share.elements[i]);
+        w.events = nullptr;
+        const std::size_t spent = before - budget.visitsLeft;
+        for (std::size_t k = role & kRoleIndex; k < share.copies.size() && share.copies[k].source == i; ++k) {
+            const UsageShare::Copy& copy = share.copies[k];
+            const FileElement& e = share.elements[copy.element];
+            if (walksLikeItsSource(*copy.origin)) {
+                tellCopy(w, copy, e, events, spent);
+                share.told.fetch_add(1, std::memory_order_relaxed);
+            } else {
+                walkFunctionUsage(w, e);
+            }
+        }
+    });
     inAnalysis = false;
     share.visits += visits - budget.visitsLeft;
     if (budget.visitsLeft == 0) share.cut = true;

@@ -526,7 +526,6 @@ void resetRunState() {
     lineCounter = 0;
     autoScope = false;
     inAnalysis = false;
-    writeContext = false;
     memoryFailing = false;
     runSettings = RunSettings{};
     initMessages(1, programCatalogue());
