@@ -707,6 +707,7 @@ bool stageWith(const StagingArea& a, NodeId function, std::size_t maxNodes, Stag
     // is left to the graph even as the function copied.
     if (avoided(a, function) && isAssignEdge(a.nodes[function - 1u].kind)) return false;
     Staged side(a, function, out, apart);
+    out.sideNodes.reserve(64);
     Copier<Staged> copier(side, maxNodes);
     copier.copyChain(function, true);
     if (copier.exhausted()) side.noteReshaped();

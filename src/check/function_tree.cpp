@@ -50,6 +50,7 @@ std::unordered_map<NodeId, std::vector<NodeId>> walkedBodyCalls;
 // the nodes whose links it changed, sorted once it is done.
 std::unordered_map<NodeId, CloneOrigin> cloneOrigins;
 std::vector<NodeId> relinked;
+std::vector<std::uint64_t> relinkedBits;  // bit n: node n, asked for every side node of every copy
 
 void rebuildIndex() {
     treeIndex.members.clear();
@@ -629,7 +630,12 @@ TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
     }
     // Built now, so that the passes after it, two at a time, only read it.
     refreshIndex();
-    std::sort(relinked.begin(), relinked.end());
+    relinkedBits.clear();
+    for (NodeId n : relinked) {
+        if (n / 64 >= relinkedBits.size()) relinkedBits.resize(n / 64 + 1);
+        relinkedBits[n / 64] |= std::uint64_t{1} << n % 64;
+    }
+    decltype(relinked)().swap(relinked);
     return made;
 }
 
@@ -657,7 +663,9 @@ const TreeNode* findTreeNodeByCalled(const CdfgGraph& /*g*/, NodeId function) {
     return found == treeIndex.firstByCalled.end() ? nullptr : found->second;
 }
 
-bool relinkedByTree(NodeId node) { return std::binary_search(relinked.begin(), relinked.end(), node); }
+bool relinkedByTree(NodeId node) {
+    return node / 64 < relinkedBits.size() && (relinkedBits[node / 64] >> node % 64 & 1);
+}
 
 const CloneOrigin* cloneOriginOf(NodeId clone) {
     auto found = cloneOrigins.find(clone);
@@ -689,4 +697,5 @@ void releaseModuleList() {
     decltype(walkedBodyCalls)().swap(walkedBodyCalls);
     decltype(cloneOrigins)().swap(cloneOrigins);
     decltype(relinked)().swap(relinked);
+    decltype(relinkedBits)().swap(relinkedBits);
 }

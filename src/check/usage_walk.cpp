@@ -355,18 +355,16 @@ void walkProgramUsage(CdfgGraph& g, const UsageHandlers& handlers) {
     inAnalysis = false;
 }
 
-void startUsageShare(const CdfgGraph& g, UsageShare& share) {
-    share.elements = fileElements(g);
-    planCopies(g, share);
-}
+void startUsageShare(const CdfgGraph& g, UsageShare& share) { share.elements = fileElements(g); }
 
 void walkUsageShare(CdfgGraph& g, const UsageHandlers& handlers, UsageShare& share) {
     Walk w{g, handlers};
     WalkLevel level(budget, g);
     const std::size_t visits = budget.visitsLeft;
+    std::call_once(share.planned, [&] { planCopies(g, share); });
     std::vector<UsageEvent> events;
     takeTurns(share.next, share.elements.size(), 16, [&](std::size_t i) {
-        const std::uint32_t role = share.roles.empty() ? 0 : share.roles[i];
+        const std::uint32_t role = share.roles[i];
         if (role & kCopyRole) return;  // with its original
         if (!(role & kSourceRole)) {
             walkFunctionUsage(w, share.elements[i]);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "cdfg/graph.h"
@@ -63,6 +64,7 @@ struct UsageShare {
         const CloneOrigin* origin = nullptr;
     };
     std::vector<Copy> copies;
+    std::once_flag planned;  // roles and copies, by the first thread to walk
     std::atomic<std::size_t> told{0};  // copies not walked
 };
 inline constexpr std::uint32_t kSourceRole = 1u << 31, kCopyRole = 1u << 30, kRoleIndex = kCopyRole - 1;
