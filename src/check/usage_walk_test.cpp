@@ -48,7 +48,9 @@ std::vector<Told> sorted(Recorder& r) {
 // under prefixes, calls a copy makes to other copies, initializers a copy
 // shares with its original. A copy whose walk meets another target side than
 // its original's (a damaged graph: the target of g1 = v in leaf hung after
-// that of g2 = r in top1) is walked. The nodes the tree relinked are known.
+// that of g2 = r in top1), or whose original leads to a node made after it
+// (a link to no node, which a copy becomes), is walked. The nodes the tree
+// relinked are known.
 
 TEST(UsageWalk, CopiesToldFromTheirOriginalsTellWhatTheirWalkDoes) {
     const std::string program = R"(
@@ -67,8 +69,10 @@ int main(int argc, char *argv[]) {
     return 0;
 }
 )";
-    for (bool damaged : {false, true}) {
-        SCOPED_TRACE(damaged ? "a target side hung elsewhere" : "copies as made");
+    enum Damage { none, targetElsewhere, linkToLater };
+    NodeId lastMade = 0;  // by the tree, as made
+    for (Damage damage : {none, targetElsewhere, linkToLater}) {
+        SCOPED_TRACE(damage);
         auto g = tb::compileC(program);
         ASSERT_TRUE(g);
         // The first target of each global, in file order.
@@ -79,8 +83,12 @@ int main(int argc, char *argv[]) {
                     return n;
             return 0;
         };
-        if (damaged) {
+        if (damage == targetElsewhere) {
             ASSERT_EQ(setPrevId(*g, target("g1"), target("g2")), 0);
+        } else if (damage == linkToLater) {
+            // The value assigned leads on to the last node the copies make.
+            const NodeId value = getNextId(*g, getNextId(*g, target("g1")));
+            ASSERT_EQ(setNextId(*g, value, lastMade), 0);
         }
         auto function = [&g](const char* name) -> NodeId {
             for (NodeId n = 1; n <= g->lastId; ++n)
@@ -92,6 +100,7 @@ int main(int argc, char *argv[]) {
         ModuleScan scan;
         ASSERT_EQ(scanModules(*g, scan), 0);
         collectFunctionTree(*g, &scan);
+        if (damage == none) lastMade = g->lastId;
         EXPECT_TRUE(relinkedByTree(leaf));
         EXPECT_FALSE(relinkedByTree(main));
 
@@ -107,7 +116,7 @@ int main(int argc, char *argv[]) {
         walkUsageShare(*g, sharedWalk, share);
         other.join();
         EXPECT_TRUE(sharedUsageStands(*g, share));
-        EXPECT_EQ(share.copies.size(), damaged ? 2u : 4u);  // leaf's walked when damaged
+        EXPECT_EQ(share.copies.size(), damage == none ? 4u : 2u);  // leaf's walked when damaged
         EXPECT_EQ(share.told, share.copies.size());
         EXPECT_EQ(sorted(shared), sorted(one));
         releaseModuleList();
