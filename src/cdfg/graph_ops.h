@@ -41,10 +41,9 @@ void copySourcePosition(CdfgGraph& g, NodeId to, NodeId from);
 // original: the calls copied (original, copy) in the order copied, and
 // whether the copy differs from the original in what a walk along NextId
 // links and owned attributes meets (an attribute left out for its
-// identifier or kind, the copy cut short). An assignment's target side,
-// hung before the edge, is met by no such walk.
-// The target side of an assignment hangs before its edge along PrevId, where
-// no such walk meets it. sidesDiffer: statementHead from an edge of the copy,
+// identifier or kind, a link to no node, the copy cut short). An
+// assignment's target side hangs before its edge along PrevId, where no such
+// walk meets it. sidesDiffer: statementHead from an edge of the copy,
 // and the walk from there along NextId to the edge, may meet other than the
 // copies of what they meet from the original's edge. sideNodes: the originals
 // whose links those walks read (each edge and the nodes of its target side).

@@ -47,7 +47,8 @@ TreeIndex treeIndex;
 std::unordered_map<NodeId, std::vector<NodeId>> walkedBodyCalls;
 
 // Where each copy the collection made came from (see cloneOriginOf), and
-// the nodes whose links it changed, sorted once it is done.
+// the nodes whose links it changed (relinkedByTree), kept as bits once it is
+// done.
 std::unordered_map<NodeId, CloneOrigin> cloneOrigins;
 std::vector<NodeId> relinked;
 std::vector<std::uint64_t> relinkedBits;  // bit n: node n, asked for every side node of every copy

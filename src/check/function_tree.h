@@ -116,10 +116,10 @@ struct CloneOrigin {
     std::vector<NodeId> sideNodes;
     std::vector<std::pair<NodeId, NodeId>> calls;
 };
+const CloneOrigin* cloneOriginOf(NodeId clone);
 // Whether the tree changed the node's links (a function it cloned, the node
 // that followed one) after copies were made.
 bool relinkedByTree(NodeId node);
-const CloneOrigin* cloneOriginOf(NodeId clone);
 // Frees every module record and tree node; moduleList, mainFunction and
 // evalFunction are reset.
 void releaseModuleList();

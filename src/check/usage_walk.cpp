@@ -283,7 +283,7 @@ void planCopies(const CdfgGraph& g, UsageShare& share) {
         if (found + 1 != at.end() && found[1].first == f) return SIZE_MAX;
         return found->second;
     };
-    // A copy whose original is one too goes on its own.
+    // A copy whose original itself goes with its own original is walked.
     auto goesWithSource = [&](NodeId f, std::size_t& source) {
         const CloneOrigin* o = cloneOriginOf(f);
         if (!o || single(f) == SIZE_MAX) return false;
@@ -308,8 +308,8 @@ void planCopies(const CdfgGraph& g, UsageShare& share) {
 
 // Tells the handlers for the copy what the walk of its original told them:
 // the copy's own call where it made one, the original's where it shares it;
-// the same references (a copy's name the same declarations along the same
-// members). Its visits are spent as the walk would have spent them.
+// the same variables written (a copy names the same declarations along the
+// same members). Its visits are spent as its walk would have spent them.
 void tellCopy(Walk& w, const UsageShare::Copy& copy, const FileElement& e, const std::vector<UsageEvent>& events,
               std::size_t visits) {
     const UsageHandlers& h = w.handlers;

@@ -51,7 +51,6 @@ std::vector<Told> sorted(Recorder& r) {
 // that of g2 = r in top1), or whose original leads to a node made after it
 // (a link to no node, which a copy becomes), is walked. The nodes the tree
 // relinked are known.
-
 TEST(UsageWalk, CopiesToldFromTheirOriginalsTellWhatTheirWalkDoes) {
     const std::string program = R"(
 struct pt { int x; int k; };
