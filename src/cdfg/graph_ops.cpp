@@ -675,6 +675,17 @@ NodeId newNode(CdfgGraph& g, std::uint32_t kind, NodeId templateNode) {
     return id;
 }
 
+bool sortCopiedCalls(std::vector<std::pair<NodeId, NodeId>>& calls) {
+    if (!std::is_sorted(calls.begin(), calls.end())) std::sort(calls.begin(), calls.end());
+    return std::adjacent_find(calls.begin(), calls.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }) == calls.end();
+}
+
+NodeId copiedCall(const std::vector<std::pair<NodeId, NodeId>>& calls, NodeId call) {
+    auto at = std::lower_bound(calls.begin(), calls.end(), std::pair<NodeId, NodeId>{call, 0});
+    return at != calls.end() && at->first == call ? at->second : call;
+}
+
 NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes, CopyReport* report) {
     if (first == 0) return 0;
     InGraph side(g, report);

@@ -53,6 +53,11 @@ struct CopyReport {
     bool sidesDiffer = false;
     std::vector<NodeId> sideNodes;
 };
+// Sorts a copy's calls by original; false when a call was copied twice.
+bool sortCopiedCalls(std::vector<std::pair<NodeId, NodeId>>& calls);
+// The copy of the call among calls so sorted; the call itself when the copy
+// shares it with its original.
+NodeId copiedCall(const std::vector<std::pair<NodeId, NodeId>>& calls, NodeId call);
 NodeId copySubtree(CdfgGraph& g, NodeId first, std::size_t maxNodes = 0, CopyReport* report = nullptr);
 // The graph's arrays as they stand, for a copy staged on another thread in
 // their storage past the end (see stageCopy). Valid while the arrays keep

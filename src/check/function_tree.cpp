@@ -47,11 +47,15 @@ TreeIndex treeIndex;
 std::unordered_map<NodeId, std::vector<NodeId>> walkedBodyCalls;
 
 // Where each copy the collection made came from (see cloneOriginOf), and
-// the nodes whose links it changed (relinkedByTree), kept as bits once it is
-// done.
+// the nodes whose links it changed (relinkedByTree), bit n for node n: asked
+// for every side node of every copy.
 std::unordered_map<NodeId, CloneOrigin> cloneOrigins;
-std::vector<NodeId> relinked;
-std::vector<std::uint64_t> relinkedBits;  // bit n: node n, asked for every side node of every copy
+std::vector<std::uint64_t> relinked;
+
+void noteRelinked(NodeId n) {
+    if (n / 64 >= relinked.size()) relinked.resize(n / 64 + 1);
+    relinked[n / 64] |= std::uint64_t{1} << n % 64;
+}
 
 void rebuildIndex() {
     treeIndex.members.clear();
@@ -299,10 +303,10 @@ NodeId cloneFunction(Collection& c, NodeId function, const std::string& cloneNam
     setAttrString(g, clone, CfgFunc_NAME, std::string_view(cloneName));
     setPrevId(g, clone, function);
     setNextId(g, function, clone);
-    relinked.push_back(function);
+    noteRelinked(function);
     if (following) {
         appendToChain(g, clone, following);
-        relinked.push_back(following);
+        noteRelinked(following);
     }
     return clone;
 }
@@ -313,14 +317,8 @@ const TreeNode* addToTree(Collection& c, CallWalk& walk, NodeId target);
 // Kept for a copy whose walk meets the copies of what the original's meets,
 // each call copied once.
 void noteOrigin(NodeId clone, NodeId source, CopyReport& copy) {
-    if (copy.reshaped || copy.sidesDiffer) return;
-    auto& calls = copy.calls;
-    if (!std::is_sorted(calls.begin(), calls.end())) std::sort(calls.begin(), calls.end());
-    if (std::adjacent_find(calls.begin(), calls.end(), [](const auto& a, const auto& b) {
-            return a.first == b.first;
-        }) != calls.end())
-        return;
-    cloneOrigins.try_emplace(clone, CloneOrigin{source, std::move(copy.sideNodes), std::move(calls)});
+    if (copy.reshaped || copy.sidesDiffer || !sortCopiedCalls(copy.calls)) return;
+    cloneOrigins.try_emplace(clone, CloneOrigin{source, std::move(copy.sideNodes), std::move(copy.calls)});
 }
 
 // The scan's record of the body of `source`, when a walk of `function` (the
@@ -341,14 +339,7 @@ const ModuleScan::Body* recordFor(const Collection& c, const CallWalk& walk, Nod
 // Calls the copy did not make (initializers it shares with the source) are
 // the source's own.
 bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, CopyReport* copy) {
-    if (copy) {
-        std::vector<std::pair<NodeId, NodeId>>& copies = copy->calls;
-        std::sort(copies.begin(), copies.end());
-        if (std::adjacent_find(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
-                return a.first == b.first;
-            }) != copies.end())
-            return false;  // a call copied twice: walk it
-    }
+    if (copy && !sortCopiedCalls(copy->calls)) return false;  // a call copied twice: walk it
     const std::size_t entryDepth = walk.depth;
     std::uint32_t made = 0;
     for (std::uint32_t i = body.first; i < body.first + body.count; ++i) {
@@ -356,12 +347,7 @@ bool replayBody(Collection& c, CallWalk& walk, const ModuleScan::Body& body, Cop
         walk.visitsLeft -= met.visits - made;
         walk.visitsMade += met.visits - made;
         made = met.visits;
-        NodeId call = met.call;
-        if (copy) {
-            const auto& copies = copy->calls;
-            auto at = std::lower_bound(copies.begin(), copies.end(), std::pair<NodeId, NodeId>{call, 0});
-            if (at != copies.end() && at->first == call) call = at->second;
-        }
+        const NodeId call = copy ? copiedCall(copy->calls, met.call) : met.call;
         walk.depth = entryDepth + met.depth;
         collectCall(c, walk, call);
     }
@@ -595,6 +581,7 @@ bool replayable(const CdfgGraph& g, const ModuleScan& scan, const std::unordered
 
 TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
     TreeCollection made;
+    relinked.clear();
     std::unordered_map<std::string, NodeId> anyModule;
     const std::size_t maxCloneNodes = g.nodes.size() + 1;
     std::unordered_map<NodeId, std::uint32_t> bodyOf;
@@ -631,12 +618,6 @@ TreeCollection collectFunctionTree(CdfgGraph& g, const ModuleScan* scan) {
     }
     // Built now, so that the passes after it, two at a time, only read it.
     refreshIndex();
-    relinkedBits.clear();
-    for (NodeId n : relinked) {
-        if (n / 64 >= relinkedBits.size()) relinkedBits.resize(n / 64 + 1);
-        relinkedBits[n / 64] |= std::uint64_t{1} << n % 64;
-    }
-    decltype(relinked)().swap(relinked);
     return made;
 }
 
@@ -665,7 +646,7 @@ const TreeNode* findTreeNodeByCalled(const CdfgGraph& /*g*/, NodeId function) {
 }
 
 bool relinkedByTree(NodeId node) {
-    return node / 64 < relinkedBits.size() && (relinkedBits[node / 64] >> node % 64 & 1);
+    return node / 64 < relinked.size() && (relinked[node / 64] >> node % 64 & 1);
 }
 
 const CloneOrigin* cloneOriginOf(NodeId clone) {
@@ -698,5 +679,4 @@ void releaseModuleList() {
     decltype(walkedBodyCalls)().swap(walkedBodyCalls);
     decltype(cloneOrigins)().swap(cloneOrigins);
     decltype(relinked)().swap(relinked);
-    decltype(relinkedBits)().swap(relinkedBits);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <tuple>
 
 #include "cdfg/chain.h"
 #include "cdfg/graph_ops.h"
@@ -283,23 +284,22 @@ void planCopies(const CdfgGraph& g, UsageShare& share) {
         if (found + 1 != at.end() && found[1].first == f) return SIZE_MAX;
         return found->second;
     };
-    // A copy whose original itself goes with its own original is walked.
-    auto goesWithSource = [&](NodeId f, std::size_t& source) {
+    // The origin of a copy that goes with its original, whose element is
+    // source; a copy whose original itself goes with another is walked.
+    auto goesWithSource = [&](NodeId f, std::size_t& source) -> const CloneOrigin* {
         const CloneOrigin* o = cloneOriginOf(f);
-        if (!o || single(f) == SIZE_MAX) return false;
+        if (!o || single(f) == SIZE_MAX) return nullptr;
         source = single(o->source);
-        return source != SIZE_MAX;
+        return source != SIZE_MAX ? o : nullptr;
     };
-    for (std::size_t i = 0; i < share.elements.size(); ++i) {
+    for (const auto& [f, i] : at) {
         std::size_t source, itsSource;
-        const NodeId f = share.elements[i].node;
-        if (getKind(g, f) != CFG_FUNCTION || !goesWithSource(f, source) ||
-            goesWithSource(share.elements[source].node, itsSource))
-            continue;
-        share.copies.push_back({source, i, cloneOriginOf(f)});
+        const CloneOrigin* o = goesWithSource(f, source);
+        if (o && !goesWithSource(share.elements[source].node, itsSource)) share.copies.push_back({source, i, o});
     }
-    std::stable_sort(share.copies.begin(), share.copies.end(),
-                     [](const UsageShare::Copy& a, const UsageShare::Copy& b) { return a.source < b.source; });
+    std::sort(share.copies.begin(), share.copies.end(), [](const UsageShare::Copy& a, const UsageShare::Copy& b) {
+        return std::tie(a.source, a.element) < std::tie(b.source, b.element);
+    });
     for (std::size_t k = share.copies.size(); k-- > 0;) {
         share.roles[share.copies[k].source] = kSourceRole | static_cast<std::uint32_t>(k);
         share.roles[share.copies[k].element] = kCopyRole;
@@ -317,10 +317,7 @@ void tellCopy(Walk& w, const UsageShare::Copy& copy, const FileElement& e, const
     inAnalysis = analysed(w.g, e);
     for (const UsageEvent& event : events) {
         if (event.call) {
-            NodeId call = event.node;
-            auto at = std::lower_bound(calls.begin(), calls.end(), std::pair<NodeId, NodeId>{call, 0});
-            if (at != calls.end() && at->first == call) call = at->second;
-            if (h.onCall) h.onCall(w.g, call, h.callContext ? h.callContext : h.context);
+            if (h.onCall) h.onCall(w.g, copiedCall(calls, event.node), h.callContext ? h.callContext : h.context);
         } else if (h.onWrite) {
             h.onWrite(w.g, event.node, h.writeContext ? h.writeContext : h.context);
         }
