@@ -168,22 +168,32 @@ char* TextStore::room(std::size_t bytes) {
     return data;
 }
 
-void TextStore::takeFrom(TextStore& other) {
+bool TextStore::takeFrom(TextStore& other) {
+    if (tailBase_ != kNoTail || other.tailBase_ == kNoTail || !other.refs_.empty() ||
+        other.tailBase_ < refs_.size())
+        return false;
     blocks_.reserve(blocks_.size() + other.blocks_.size());
-    refs_.insert(refs_.end(), other.refs_.begin(), other.refs_.end());
     blocks_.insert(blocks_.end(), other.blocks_.begin(), other.blocks_.end());
-    other.refs_.clear();
+    tail_.swap(other.tail_);
+    tailBase_ = other.tailBase_;
+    other.tail_.clear();
     other.blocks_.clear();
+    other.tailBase_ = kNoTail;
     other.free_ = nullptr;
     other.left_ = 0;
+    return true;
 }
 
 std::uint64_t TextStore::add(std::string_view text) {
     char* at = room(text.size() + 1);
     if (!text.empty()) std::memcpy(at, text.data(), text.size());
     at[text.size()] = '\0';
-    refs_.push_back({at, text.size()});
-    return refs_.size();
+    if (tailBase_ == kNoTail) {
+        refs_.push_back({at, text.size()});
+        return refs_.size();
+    }
+    tail_.push_back({at, text.size()});
+    return tailBase_ + tail_.size();
 }
 
 std::unique_ptr<CdfgGraph> newGraph() { return std::make_unique<CdfgGraph>(); }

@@ -108,7 +108,10 @@ struct SpanBlock {
 
 // The texts of string attributes, numbered 1, 2, ... in the order stored.
 // Each is stored once, followed by a NUL, in large blocks that never move, so
-// views and pointers of a text stay valid as long as the store.
+// views and pointers of a text stay valid as long as the store. A store may
+// also hold a second run of texts numbered from a base of its own on (a file
+// read in two halves: the second half's texts keep the numbers its reader
+// gave them); texts stored after that run get the numbers that follow it.
 class TextStore {
 public:
     TextStore() = default;
@@ -118,17 +121,21 @@ public:
 
     // Stores a copy of the text; its number.
     std::uint64_t add(std::string_view text);
-    // The text with that number (1 .. size()).
+    // The text with that number (one add gave).
     std::string_view operator[](std::uint64_t number) const {
-        const Ref& r = refs_[number - 1];
+        const Ref& r = number > tailBase_ ? tail_[number - tailBase_ - 1] : refs_[number - 1];
         return {r.data, r.size};
     }
-    std::size_t size() const { return refs_.size(); }
+    // How many texts are stored.
+    std::size_t size() const { return refs_.size() + tail_.size(); }
     // Room for that many texts without moving the list of them.
-    void reserve(std::size_t count) { refs_.reserve(count); }
-    // Takes over the texts of the other store, numbered after this one's;
-    // the other is left empty.
-    void takeFrom(TextStore& other);
+    void reserve(std::size_t count) { (tailBase_ == kNoTail ? refs_ : tail_).reserve(count); }
+    // Numbers the texts of an empty store from base + 1 on.
+    void numberAfter(std::uint64_t base) { tailBase_ = base; }
+    // Takes over the texts of the other store, numbered from a base past
+    // every number of this one's (numberAfter), keeping their numbers;
+    // the other is left empty. False, with both unchanged, otherwise.
+    bool takeFrom(TextStore& other);
 
 private:
     struct Ref {
@@ -139,9 +146,12 @@ private:
         char* data;
         std::size_t size;
     };
+    static constexpr std::uint64_t kNoTail = UINT64_MAX;
     char* room(std::size_t bytes);
 
     std::vector<Ref, HugePageAllocator<Ref>> refs_;
+    std::vector<Ref, HugePageAllocator<Ref>> tail_;
+    std::uint64_t tailBase_ = kNoTail;
     std::vector<Block> blocks_;
     char* free_ = nullptr;
     std::size_t left_ = 0;

@@ -178,6 +178,28 @@ TEST(Graph, StoredTextsStayWhereTheyAre) {
     }
 }
 
+// Texts numbered from a base of their own (a second reader's) keep their
+// numbers when another store takes them over, and texts stored afterwards
+// follow them; a store whose own texts reach that base keeps them apart.
+TEST(Graph, TextsTakenOverKeepTheirNumbers) {
+    TextStore store, part, clash;
+    store.add("a");
+    store.add("b");
+    part.numberAfter(10);
+    EXPECT_EQ(part.add("k"), 11u);
+    clash.numberAfter(1);
+    clash.add("x");
+    EXPECT_FALSE(store.takeFrom(clash));
+    EXPECT_EQ(clash[2], "x");
+    ASSERT_TRUE(store.takeFrom(part));
+    EXPECT_EQ(store.add("l"), 12u);
+    EXPECT_EQ(store[2], "b");
+    EXPECT_EQ(store[11], "k");
+    EXPECT_EQ(store[12], "l");
+    EXPECT_EQ(store.size(), 4u);
+    EXPECT_EQ(part.size(), 0u);
+}
+
 TEST(Graph, DeleteTreeFollowsOwnedNodesOnly) {
     auto g = newGraph();
     NodeId decl = createNode(*g, CFG_DECLARE);

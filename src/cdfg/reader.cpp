@@ -375,6 +375,9 @@ public:
           nextId_(firstId),
           attrEnd_(attrBase),
           spans_(blocks_, firstIndex_ / kSpanBlock, true) {
+        // Numbered past any text of the first half (one per attribute at
+        // most), so that they keep their numbers when merged.
+        texts_.numberAfter(attrBase);
         texts_.reserve(textRoom);
     }
 
@@ -400,7 +403,6 @@ public:
     void addAttr(CdfgNode& node, const AttrValue& a) {
         CdfgAttr stored = store(a);
         if (broken_) return;
-        if (stored.code == ATTR_STRING && stored.value != 0) textAttrs_.push_back(attrEnd_);
         ::new (static_cast<void*>(attrs_ + attrEnd_)) CdfgAttr(stored);
         ++attrEnd_;
         ++node.attrCnt;
@@ -447,14 +449,15 @@ public:
 
     // Takes the part into the graph, whose own records end right before it
     // (the graph's spans as far as `spans` has noted them): the arrays grow
-    // over what the part wrote, its texts are numbered after the graph's,
-    // its file names become the graph's.
-    // False, with the graph unchanged, when its texts or values would be
-    // numbered past what an attribute holds.
+    // over what the part wrote, its texts join the graph's with the numbers
+    // they have, its values are numbered after the graph's, its file names
+    // become the graph's.
+    // False, with the graph unchanged, when its values would be numbered
+    // past what an attribute holds, or the first half stored more texts than
+    // it has attributes (a repeated identifier stores one more).
     bool mergeInto(CdfgGraph& g, SpanRecorder& spans) {
-        const std::uint64_t textBase = g.texts.size();
         const std::uint64_t wideBase = g.wideBits.size();
-        if (textBase + texts_.size() > UINT32_MAX || wideBase + wide_.size() > UINT32_MAX) return false;
+        if (wideBase + wide_.size() > UINT32_MAX || !g.texts.takeFrom(texts_)) return false;
         const std::size_t end = firstIndex_ + count_;
         g.nodes.resize(end);
         g.places.resize(end);
@@ -463,8 +466,6 @@ public:
         spans.store();
         g.spanBlocks.resize(spans_.base());
         g.spanBlocks.insert(g.spanBlocks.end(), blocks_.begin(), blocks_.end());
-        g.texts.takeFrom(texts_);
-        for (std::size_t at : textAttrs_) g.attrs[at].value += static_cast<std::uint32_t>(textBase);
         g.wideBits.insert(g.wideBits.end(), wide_.begin(), wide_.end());
         for (std::size_t at : wideAttrs_) g.attrs[at].value += static_cast<std::uint32_t>(wideBase);
         std::vector<std::uint32_t> names;
@@ -496,7 +497,6 @@ private:
     SpanRecorder spans_;
     bool broken_ = false;
     TextStore texts_;
-    std::vector<std::size_t> textAttrs_;
     std::vector<std::uint64_t> wide_;
     std::vector<std::size_t> wideAttrs_;
     std::deque<std::string> names_;
