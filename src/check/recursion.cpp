@@ -1,5 +1,7 @@
 #include "check/recursion.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -16,93 +18,113 @@
 
 namespace {
 
+// The functions reached from the modules, numbered in the order the search
+// below enters them (their order in Tarjan's terms), with the called
+// functions of each in walk order.
 struct CallGraph {
-    // Called functions of each function reached from a module, in walk order.
-    std::unordered_map<NodeId, std::vector<NodeId>> callees;
-    // Functions from which a cycle of calls can be reached.
+    std::unordered_map<NodeId, std::uint32_t> number;
+    std::vector<NodeId> function;
+    // The callees of function k are callees[calleeBegin[k] .. calleeBegin[k + 1]);
+    // calleeNumber holds their numbers once the search has followed them.
+    std::vector<std::uint32_t> calleeBegin{0};
+    std::vector<NodeId> callees;
+    std::vector<std::uint32_t> calleeNumber;
+    // By number: the lowest number reachable on the open path, whether
+    // open, the number heading its component, whether a cycle of calls can
+    // be reached from it.
+    std::vector<std::uint32_t> low;
+    std::vector<std::uint8_t> isOpen;
+    std::vector<std::uint32_t> component;
+    std::vector<std::uint8_t> leads;
+    // The functions that lead to a cycle.
     std::unordered_set<NodeId> leadsToCycle;
 };
 
-const std::vector<NodeId>& calleesOf(CdfgGraph& g, CallGraph& cg, NodeId function) {
-    auto found = cg.callees.find(function);
-    if (found != cg.callees.end()) return found->second;
-    std::vector<NodeId> list;
+void appendCallees(CdfgGraph& g, NodeId function, std::vector<NodeId>& list) {
     if (const std::vector<NodeId>* calls = callsOfWalkedBody(function)) {
         // The function tree walked this body to its end: its calls, met in
         // the same order, now jump where the tree left them.
         for (NodeId call : *calls)
             if (NodeId target = getJumpId(g, call)) list.push_back(target);
-    } else {
-        CallWalk walk;
-        walk.graph = &g;
-        walk.onCall = [&list, &g](CallWalk&, NodeId call) {
-            if (NodeId target = getJumpId(g, call)) list.push_back(target);
-        };
-        walkFunctionBody(walk, function);
+        return;
     }
-    return cg.callees.emplace(function, std::move(list)).first->second;
+    CallWalk walk;
+    walk.graph = &g;
+    walk.onCall = [&list, &g](CallWalk&, NodeId call) {
+        if (NodeId target = getJumpId(g, call)) list.push_back(target);
+    };
+    walkFunctionBody(walk, function);
 }
 
 // Strongly connected components (Tarjan, with an explicit stack) of the
 // functions reachable from root; a function leads to a cycle when its
 // component is a cycle or a component it calls leads to one.
-void findCycles(CdfgGraph& g, CallGraph& cg, NodeId root, std::unordered_map<NodeId, std::size_t>& order,
-                std::unordered_map<NodeId, std::size_t>& low) {
-    if (order.count(root)) return;
+void findCycles(CdfgGraph& g, CallGraph& cg, NodeId root) {
+    if (cg.number.count(root)) return;
     struct Frame {
-        NodeId function;
-        std::size_t nextCallee;
+        std::uint32_t function;
+        std::uint32_t nextCallee;  // an index into cg.callees
     };
     std::vector<Frame> frames;
-    std::vector<NodeId> open;
-    std::unordered_set<NodeId> isOpen;
+    std::vector<std::uint32_t> open;
     auto enter = [&](NodeId f) {
-        std::size_t n = order.size();
-        order[f] = n;
-        low[f] = n;
-        open.push_back(f);
-        isOpen.insert(f);
-        frames.push_back({f, 0});
+        const auto k = static_cast<std::uint32_t>(cg.function.size());
+        cg.number.emplace(f, k);
+        cg.function.push_back(f);
+        appendCallees(g, f, cg.callees);
+        cg.calleeBegin.push_back(static_cast<std::uint32_t>(cg.callees.size()));
+        cg.calleeNumber.resize(cg.callees.size());
+        cg.low.push_back(k);
+        cg.isOpen.push_back(1);
+        cg.component.push_back(k);
+        cg.leads.push_back(0);
+        open.push_back(k);
+        frames.push_back({k, cg.calleeBegin[k]});
+        return k;
     };
     enter(root);
     while (!frames.empty()) {
-        NodeId f = frames.back().function;
-        const std::vector<NodeId>& callees = calleesOf(g, cg, f);
-        if (frames.back().nextCallee < callees.size()) {
-            NodeId c = callees[frames.back().nextCallee++];
-            if (!order.count(c)) {
-                enter(c);
-            } else if (isOpen.count(c)) {
-                low[f] = std::min(low[f], order[c]);
+        const std::uint32_t f = frames.back().function;
+        if (const std::uint32_t at = frames.back().nextCallee; at < cg.calleeBegin[f + 1]) {
+            ++frames.back().nextCallee;
+            auto found = cg.number.find(cg.callees[at]);
+            if (found == cg.number.end()) {
+                const std::uint32_t c = enter(cg.callees[at]);  // grows calleeNumber
+                cg.calleeNumber[at] = c;
+            } else {
+                const std::uint32_t c = cg.calleeNumber[at] = found->second;
+                if (cg.isOpen[c]) cg.low[f] = std::min(cg.low[f], c);
             }
             continue;
         }
         frames.pop_back();
         if (!frames.empty()) {
-            NodeId parent = frames.back().function;
-            low[parent] = std::min(low[parent], low[f]);
+            std::uint32_t& parent = cg.low[frames.back().function];
+            parent = std::min(parent, cg.low[f]);
         }
-        if (low[f] != order[f]) continue;
-        // f heads a component: the open functions down to f.
-        std::vector<NodeId> component;
-        NodeId member;
-        do {
-            member = open.back();
-            open.pop_back();
-            isOpen.erase(member);
-            component.push_back(member);
-        } while (member != f);
-        std::unordered_set<NodeId> inComponent(component.begin(), component.end());
-        bool cyclic = component.size() > 1;
-        for (NodeId m : component) {
-            for (NodeId c : calleesOf(g, cg, m)) {
-                if (inComponent.count(c))
-                    cyclic = true;  // a call inside the component (or of itself)
-                else if (cg.leadsToCycle.count(c))
-                    cyclic = true;
+        if (cg.low[f] != f) continue;
+        // f heads a component: the open functions down to f, every call of
+        // which the search has followed.
+        std::size_t head = open.size();
+        while (open[--head] != f) {
+        }
+        for (std::size_t i = head; i < open.size(); ++i) {
+            cg.component[open[i]] = f;
+            cg.isOpen[open[i]] = 0;
+        }
+        bool cyclic = open.size() - head > 1;
+        for (std::size_t i = head; i < open.size() && !cyclic; ++i)
+            for (std::uint32_t e = cg.calleeBegin[open[i]]; e < cg.calleeBegin[open[i] + 1]; ++e) {
+                const std::uint32_t c = cg.calleeNumber[e];
+                // A call inside the component (or of itself), or on to a cycle.
+                if (cg.component[c] == f || cg.leads[c]) cyclic = true;
             }
-        }
-        if (cyclic) cg.leadsToCycle.insert(component.begin(), component.end());
+        if (cyclic)
+            for (std::size_t i = head; i < open.size(); ++i) {
+                cg.leads[open[i]] = 1;
+                cg.leadsToCycle.insert(cg.function[open[i]]);
+            }
+        open.resize(head);
     }
 }
 
@@ -140,11 +162,7 @@ void recursionCall(RecursionWalk& r, CallWalk& walk, NodeId call) {
 
 int checkRecursion(CdfgGraph& g) {
     CallGraph cg;
-    {
-        std::unordered_map<NodeId, std::size_t> order;
-        std::unordered_map<NodeId, std::size_t> low;
-        for (const ModuleRecord* m = moduleList; m; m = m->next) findCycles(g, cg, m->function, order, low);
-    }
+    for (const ModuleRecord* m = moduleList; m; m = m->next) findCycles(g, cg, m->function);
     RecursionWalk r;
     r.graph = &g;
     r.callGraph = &cg;
