@@ -17,20 +17,18 @@ std::uint32_t indexOf(const CdfgGraph& g, NodeId id) {
 // entries of another state are left out), marking its path 1 and then 2.
 // The index at which a chain comes back onto its own path, or count when none
 // does. step(i): the index the link of i leads to, count or more for none.
+// Allocates nothing: the path is walked again to mark it done.
 template <typename State, typename Step>
 std::size_t chainLoopAt(State& state, std::size_t count, Step step) {
-    std::vector<std::size_t> path;
     for (std::size_t start = 0; start < count; ++start) {
         if (state[start] != 0) continue;
-        path.clear();
         std::size_t i = start;
         while (i < count && state[i] == 0) {
             state[i] = 1;
-            path.push_back(i);
             i = step(i);
         }
         if (i < count && state[i] == 1) return i;
-        for (std::size_t p : path) state[p] = 2;
+        for (i = start; i < count && state[i] == 1; i = step(i)) state[i] = 2;
     }
     return count;
 }
@@ -181,11 +179,26 @@ struct SpareAllocator {
 template <typename T>
 using Array = std::vector<T, SpareAllocator<T>>;
 
+// Whether no PrevId chain of the share's links loops.
+bool searchPrevChains(const ValidationShare& share) {
+    const std::uint32_t* prev = share.prev;
+    return chainLoopAt(share.marks, share.count, [prev](std::size_t i) -> std::size_t { return prev[i]; }) ==
+           share.count;
+}
+
 // The verdict of ownershipIsSound and of the PrevId loop search together,
 // without naming the damage, on compact copies of the links that stay in the
 // cache while the walk jumps around: the walk then never touches a node or
 // attribute record, which is what made validation cost as much as reading.
-bool soundOnCompactLinks(const CdfgGraph& g) {
+bool soundOnCompactLinks(const CdfgGraph& g, ValidationShare& share) {
+    // However this ends, a helper waiting for the links goes on.
+    struct NoLinks {
+        ValidationShare& share;
+        ~NoLinks() {
+            std::uint8_t none = 0;
+            if (share.links.compare_exchange_strong(none, 2)) share.links.notify_all();
+        }
+    } noLinks{share};
     const OwningTable& owning = owningTable();
     const std::uint32_t count = static_cast<std::uint32_t>(g.nodes.size());
     constexpr std::uint32_t kNone = UINT32_MAX;
@@ -208,11 +221,14 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
     Array<std::uint32_t> edges{SpareAllocator<std::uint32_t>(room)};
     edges.reserve(count + count / 2);
     Array<std::uint32_t> prev(count, kNone, SpareAllocator<std::uint32_t>(room));
+    // The PrevId search's own states, so that it can run beside the walk.
+    Array<std::uint8_t> marks(count, 0, SpareAllocator<std::uint8_t>(room));
     for (std::uint32_t i = 0; i < count; ++i) {
         first[i] = static_cast<std::uint32_t>(edges.size());
         const CdfgNode& n = g.nodes[i];
         if (n.id == 0) {
             state[i] = 3;
+            marks[i] = 3;
             continue;
         }
         if (std::uint32_t t = target(n.next); t != kNone) edges.push_back(t);
@@ -224,10 +240,21 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
     }
     first[count] = static_cast<std::uint32_t>(edges.size());
 
-    // PrevId chains (kNone is past every index).
-    if (chainLoopAt(state, count, [&](std::size_t i) -> std::size_t { return prev[i]; }) != count) return false;
-    Array<std::uint32_t>(SpareAllocator<std::uint32_t>(room)).swap(prev);
-    for (std::uint8_t& s : state) s = s == 3 ? 3 : 0;
+    // The PrevId chains are open to a helper now. However this ends, the
+    // search is validation's from here unless a helper has begun it, and a
+    // helper's search has ended before the links go.
+    struct SearchEnds {
+        ValidationShare& share;
+        ~SearchEnds() {
+            std::uint8_t open = 0;
+            if (!share.search.compare_exchange_strong(open, 2) && open == 1) share.found.wait(0);
+        }
+    } searchEnds{share};
+    share.prev = prev.data();
+    share.marks = marks.data();
+    share.count = count;
+    share.links = 1;
+    share.links.notify_all();
 
     // Depth below each node, in levels of owned edges: a node found deeper
     // than the limit ends the walk, so no depth exceeds it by more than one.
@@ -279,7 +306,11 @@ bool soundOnCompactLinks(const CdfgGraph& g) {
             stack.push_back({child, first[child], owned});
         }
     }
-    return true;
+    // PrevId chains (kNone is past every index).
+    std::uint8_t open = 0;
+    if (share.search.compare_exchange_strong(open, 2)) return searchPrevChains(share);
+    share.found.wait(0);
+    return share.found == 1;
 }
 
 }  // namespace
@@ -288,11 +319,20 @@ bool isOwningAttribute(std::uint32_t kind, std::uint32_t attr) {
     return owningTable()(kind, attr);
 }
 
-int validateGraph(const CdfgGraph& g, std::string& reason) {
+void helpValidation(ValidationShare& share) {
+    share.links.wait(0);
+    std::uint8_t open = 0;
+    if (share.links != 1 || !share.search.compare_exchange_strong(open, 1)) return;
+    share.found = searchPrevChains(share) ? 1 : 2;
+    share.found.notify_all();
+}
+
+int validateGraph(const CdfgGraph& g, std::string& reason, ValidationShare* share) {
     // A sound graph passes in one walk and one pass over the PrevId chains.
     // Damage is looked for again with the chain loops first, so that a NextId
     // loop is named as one rather than as a cycle of the walk.
-    if (soundOnCompactLinks(g)) return 0;
+    ValidationShare own;
+    if (soundOnCompactLinks(g, share ? *share : own)) return 0;
     if (findLinkLoop(g, true, reason) != 0 || findLinkLoop(g, false, reason) != 0) return -1;
     return ownershipIsSound(g, reason) ? 0 : -1;
 }

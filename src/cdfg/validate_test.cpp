@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -66,6 +67,46 @@ TEST(Validate, LoopsAmongIdsOutOfOrderAreFound) {
         c.link(*g);
         std::string reason;
         EXPECT_EQ(validateGraph(*g, reason), c.sound ? 0 : -1) << c.name;
+    }
+}
+
+// Another thread that searches the PrevId chains for validation (when it
+// comes before validation does) leaves the verdict and the damage named as
+// validation alone finds them.
+TEST(Validate, AHelperSearchingThePrevIdChainsChangesNoVerdict) {
+    const struct {
+        const char* name;
+        void (*damage)(CdfgGraph& g, NodeId last);
+    } cases[] = {
+        {"sound", [](CdfgGraph&, NodeId) {}},
+        {"PrevId loop", [](CdfgGraph& g, NodeId last) { setPrevId(g, 1, last); }},
+        {"owned cycle", [](CdfgGraph& g, NodeId last) { setAttrNode(g, last, DfgOpe_LEFT, last - 1); }},
+        {"both", [](CdfgGraph& g, NodeId last) {
+             setPrevId(g, 1, last);
+             setAttrNode(g, last, DfgOpe_LEFT, last - 1);
+         }},
+    };
+    for (const auto& c : cases) {
+        std::unique_ptr<CdfgGraph> g = newGraph();
+        NodeId prev = createNode(*g, DFG_OPERATION);
+        for (int i = 0; i < 200000; ++i) {
+            NodeId n = createNode(*g, DFG_OPERATION);
+            setNextId(*g, prev, n);
+            setPrevId(*g, n, prev);
+            prev = n;
+        }
+        c.damage(*g, prev);
+        std::string alone, helped;
+        const int status = validateGraph(*g, alone);
+        for (int run = 0; run < 3; ++run) {
+            ValidationShare share;
+            int helpedStatus = 1;
+            std::thread validation([&] { helpedStatus = validateGraph(*g, helped, &share); });
+            helpValidation(share);
+            validation.join();
+            EXPECT_EQ(helpedStatus, status) << c.name;
+            EXPECT_EQ(helped, alone) << c.name;
+        }
     }
 }
 

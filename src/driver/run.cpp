@@ -195,12 +195,15 @@ int runSequence() {
     // refused one: the main thread waits for it before it joins the scan.
     std::atomic<int> verdict{0};
     std::string damage;
+    // The main thread, done with the prototype check, searches the PrevId
+    // chains for validation if it has not come to them yet.
+    ValidationShare validationShare;
     // Validation walks without recursion: a default-sized stack is enough
     // for it; the scan's walk recurses.
     LargeStackThread validation(
         [&] {
             try {
-                validationStatus = validateGraph(*graph, damage);
+                validationStatus = validateGraph(*graph, damage, &validationShare);
             } catch (...) {
                 verdict = -1;
                 verdict.notify_all();
@@ -236,6 +239,7 @@ int runSequence() {
     if (prototypesEarly) {
         prototypeMessages.start();
         checkPrototypes(*graph);
+        helpValidation(validationShare);
         verdict.wait(0);
         if (verdict == 1) walkModuleScan(*graph, moduleScan);
     }
