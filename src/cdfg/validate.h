@@ -11,13 +11,9 @@
 // Deepest nesting of owned subtrees accepted. Walks recurse once per level.
 inline constexpr std::uint32_t kMaxNestingDepth = 10000;
 
-// 0 when the graph can be walked safely; otherwise -1 with a one-line reason:
-// a NextId or PrevId chain that loops, a cycle through owned attributes
-// (a node that owns itself, directly or through its chains), or nesting
-// deeper than kMaxNestingDepth.
-//
-// With a share, another thread that has nothing else to do meanwhile may
-// take the search of the PrevId chains off its hands (helpValidation).
+// What validation shares with another thread that has nothing else to do
+// meanwhile, which may take the search of the PrevId chains off its hands
+// (helpValidation).
 struct ValidationShare {
     // 1: the links are copied and open to a helper; 2: there is nothing to help with.
     std::atomic<std::uint8_t> links{0};
@@ -29,6 +25,11 @@ struct ValidationShare {
     std::uint8_t* marks = nullptr;        // 0 for each live node, 3 for a deleted one
     std::uint32_t count = 0;
 };
+
+// 0 when the graph can be walked safely; otherwise -1 with a one-line reason:
+// a NextId or PrevId chain that loops, a cycle through owned attributes
+// (a node that owns itself, directly or through its chains), or nesting
+// deeper than kMaxNestingDepth. With a share, another thread may help.
 int validateGraph(const CdfgGraph& g, std::string& reason, ValidationShare* share = nullptr);
 // From another thread while validateGraph runs with the share: waits until
 // validation has copied the links, then searches the PrevId chains unless
