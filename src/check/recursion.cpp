@@ -36,8 +36,11 @@ struct CallGraph {
     std::vector<std::uint8_t> isOpen;
     std::vector<std::uint32_t> component;
     std::vector<std::uint8_t> leads;
-    // The functions that lead to a cycle.
-    std::unordered_set<NodeId> leadsToCycle;
+
+    bool leadsToCycle(NodeId f) const {
+        auto found = number.find(f);
+        return found != number.end() && leads[found->second];
+    }
 };
 
 void appendCallees(CdfgGraph& g, NodeId function, std::vector<NodeId>& list) {
@@ -120,10 +123,7 @@ void findCycles(CdfgGraph& g, CallGraph& cg, NodeId root) {
                 if (cg.component[c] == f || cg.leads[c]) cyclic = true;
             }
         if (cyclic)
-            for (std::size_t i = head; i < open.size(); ++i) {
-                cg.leads[open[i]] = 1;
-                cg.leadsToCycle.insert(cg.function[open[i]]);
-            }
+            for (std::size_t i = head; i < open.size(); ++i) cg.leads[open[i]] = 1;
         open.resize(head);
     }
 }
@@ -154,7 +154,7 @@ void recursionCall(RecursionWalk& r, CallWalk& walk, NodeId call) {
         r.result = -1;
         return;
     }
-    if (!r.callGraph->leadsToCycle.count(target)) return;
+    if (!r.callGraph->leadsToCycle(target)) return;
     expand(r, walk, target);
 }
 
