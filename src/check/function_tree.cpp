@@ -659,6 +659,24 @@ const std::vector<NodeId>* callsOfWalkedBody(NodeId function) {
     return found == walkedBodyCalls.end() ? nullptr : &found->second;
 }
 
+namespace {
+struct KeptTables {
+    ModuleRecord* modules;
+    TreeIndex index;
+    decltype(walkedBodyCalls) bodyCalls;
+    decltype(cloneOrigins) origins;
+};
+KeptTables* volatile keptUntilExit = nullptr;
+}  // namespace
+
+void keepModuleListUntilExit() {
+    // The tables are globals, which the exit would take apart: they move to
+    // memory nothing frees, with the records.
+    if (keptUntilExit) return;
+    keptUntilExit = new KeptTables{moduleList, std::move(treeIndex), std::move(walkedBodyCalls), std::move(cloneOrigins)};
+    moduleList = nullptr;
+}
+
 void releaseModuleList() {
     ModuleRecord* m = moduleList;
     while (m) {

@@ -123,6 +123,10 @@ bool relinkedByTree(NodeId node);
 // Frees every module record and tree node; moduleList, mainFunction and
 // evalFunction are reset.
 void releaseModuleList();
+// For a process about to end: leaves every record and table to the
+// process's exit, reachable still, instead of freeing them piece by piece
+// (a large program's take milliseconds); moduleList is then empty.
+void keepModuleListUntilExit();
 
 // Records are added only through these two (buildFunctionTree uses them), so
 // that the lookups above stay in step: each pushes at the front of its list

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cdfg/graph_ops.h"
@@ -32,6 +33,7 @@
 #include "inf/inf_writer.h"
 #include "report/messages.h"
 #include "util/files.h"
+#include "util/gate.h"
 #include "util/large_stack.h"
 #include "util/memory.h"
 
@@ -228,6 +230,7 @@ int runSequence() {
     OutsideCallPassPtr outside;
     GlobalUpdatePassPtr globals;
     UsageShare usage;
+    Gate usageSetUp;
     std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled != 1)
         infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
@@ -280,17 +283,26 @@ int runSequence() {
             return closeRun(-1);
         }
         // What the INF file shows is settled now: the checks that follow only
-        // mark nodes. Its walks run beside them. The outside-call and global
-        // checks share one walk of the program, which both threads take part
-        // in as they come free (marking in bits of their own); each reports
-        // after it, in that order.
-        outside = startOutsideCalls(*graph, handlers);
-        globals = startGlobalUpdates(*graph, handlers);
-        startUsageShare(*graph, usage);
+        // mark nodes. Its walks run beside them, from before the outside-call
+        // and global checks are set up, which they need nothing of. Those two
+        // share one walk of the program, which both threads take part in as
+        // they come free (marking in bits of their own); each reports after
+        // it, in that order.
+        const std::thread::id mainThread = std::this_thread::get_id();
         infWork = std::make_unique<LargeStackThread>([&] {
             preparedInf = prepareInf(*graph);
-            walkUsageShare(*graph, handlers, usage);
+            // Run at once when no thread could be made: nothing is set up yet,
+            // and the main thread walks alone.
+            if (std::this_thread::get_id() != mainThread && usageSetUp.wait())
+                walkUsageShare(*graph, handlers, usage);
         });
+        {
+            Gate::Opener opener(usageSetUp);
+            outside = startOutsideCalls(*graph, handlers);
+            globals = startGlobalUpdates(*graph, handlers);
+            startUsageShare(*graph, usage);
+            opener.open();
+        }
         progress("--- Checking of function ...\n");
         checkMainArguments(*graph);
         if (s.funcPointerCheck == 1) checkFunctionPointers(*graph);
@@ -320,13 +332,15 @@ int runSequence() {
     progress("--- Deleteing of used memory ...\n");
     if (inProcess) {
         freeGraph(std::move(graph));
+        releaseModuleList();
     } else {
-        // The process ends right after: taking a large graph apart node by
-        // node costs more than the kernel's reclaiming its pages at exit.
-        // The graph stays reachable, so leak checkers see no lost memory.
+        // The process ends right after: taking a large graph and the
+        // function tree apart piece by piece costs more than the kernel's
+        // reclaiming their pages at exit. Both stay reachable, so leak
+        // checkers see no lost memory.
         graphKeptUntilExit = graph.release();
+        keepModuleListUntilExit();
     }
-    releaseModuleList();
 
     if (s.titleMode == 1 || s.debugMode == 1) std::fputs("End of tavikChk ...\n", stdout);
     return closeRun(0);
