@@ -146,7 +146,7 @@ TEST(Reader, TwoReadersMakeTheGraphOneReaderMakes) {
                           {"cut short", records, 4},
                           {"ids counting again, first half", 150, 5},
                           {"identifier kept apart, second half", 300, 6},
-                          {"no node made of a record, first half", 190, 7}};
+                          {"no node made of a record, first half", 180, 7}};
     const char* names[] = {"a.c", "b.c", "c.h"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
