@@ -59,7 +59,9 @@ TEST(FunctionTree, BodiesFromTheScansRecordMakeTheTreeWalksMake) {
     // Every row as it comes, then with the copying slowed down.
     for (std::size_t run = 0; run < 2 * std::size(rows); ++run) {
         const auto& row = rows[run % std::size(rows)];
-        const std::chrono::microseconds pause{run < std::size(rows) ? 0 : 1000};
+        // Long enough that the collection overtakes the copying however the
+        // cores are shared out meanwhile.
+        const std::chrono::microseconds pause{run < std::size(rows) ? 0 : 5000};
         SCOPED_TRACE(std::string(row.what) + (pause.count() ? ", copying slowed" : ""));
         cloneStagingPause = pause;
         const std::string program = std::string(R"(
