@@ -673,7 +673,8 @@ void keepModuleListUntilExit() {
     // The tables are globals, which the exit would take apart: they move to
     // memory nothing frees, with the records.
     if (keptUntilExit) return;
-    keptUntilExit = new KeptTables{moduleList, std::move(treeIndex), std::move(walkedBodyCalls), std::move(cloneOrigins)};
+    keptUntilExit =
+        new KeptTables{moduleList, std::move(treeIndex), std::move(walkedBodyCalls), std::move(cloneOrigins)};
     moduleList = nullptr;
 }
 
