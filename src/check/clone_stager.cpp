@@ -23,10 +23,9 @@ CloneStager::CloneStager(CdfgGraph& g, const ModuleScan& scan,
     copies_.resize(order_.size());
     apartSize_.resize(order_.size());
     state_ = std::vector<std::atomic<std::uint8_t>>(order_.size());
-    const std::thread::id creator = std::this_thread::get_id();
-    worker_ = std::make_unique<LargeStackThread>([this, creator] {
+    worker_ = std::make_unique<LargeStackThread>([this] {
         // Without a thread of its own the work would run here and now.
-        if (std::this_thread::get_id() == creator) {
+        if (!runsOnOwnThread()) {
             fail(0);
             return;
         }

@@ -10,7 +10,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cdfg/graph_ops.h"
@@ -288,12 +287,11 @@ int runSequence() {
         // share one walk of the program, which both threads take part in as
         // they come free (marking in bits of their own); each reports after
         // it, in that order.
-        const std::thread::id mainThread = std::this_thread::get_id();
         infWork = std::make_unique<LargeStackThread>([&] {
             preparedInf = prepareInf(*graph);
             // Run at once when no thread could be made: nothing is set up yet,
             // and the main thread walks alone.
-            if (std::this_thread::get_id() != mainThread && usageSetUp.wait())
+            if (runsOnOwnThread() && usageSetUp.wait())
                 walkUsageShare(*graph, handlers, usage);
         });
         {

@@ -26,6 +26,12 @@ bool runOnLargeStack(const std::function<void()>& work, std::size_t stackBytes) 
     return started;
 }
 
+namespace {
+thread_local bool onOwnThread = false;
+}  // namespace
+
+bool runsOnOwnThread() { return onOwnThread; }
+
 struct LargeStackThread::State {
     std::function<void()> work;
     std::exception_ptr failed;
@@ -40,6 +46,7 @@ struct LargeStackThread::State {
         }
     }
     static void* entry(void* self) {
+        onOwnThread = true;
         static_cast<State*>(self)->run();
         return nullptr;
     }
@@ -54,7 +61,11 @@ LargeStackThread::LargeStackThread(std::function<void()> work, std::size_t stack
                           pthread_create(&state_->thread, &attributes, &State::entry, state_.get()) == 0;
         pthread_attr_destroy(&attributes);
     }
-    if (!state_->running) state_->run();
+    if (!state_->running) {
+        const bool outer = std::exchange(onOwnThread, false);
+        state_->run();
+        onOwnThread = outer;
+    }
 }
 
 LargeStackThread::~LargeStackThread() {

@@ -29,3 +29,8 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// Whether the caller is work that a LargeStackThread runs on a thread of its
+// own; false outside such work, and in work that runs at once because no
+// thread could be made (which must not wait for its starter).
+bool runsOnOwnThread();
