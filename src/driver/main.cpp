@@ -1,9 +1,11 @@
 #include <csignal>
 
 #include "driver/run.h"
+#include "util/heap_tuning.h"
 #include "util/large_stack.h"
 
 int main(int argc, char** argv) {
+    if (readsLargeCdfg(argc, argv)) restartWithHugePageHeaps(argv);
     // A write past a file-size limit fails like any other write (the original
     // CDFG file is then kept) instead of killing the process.
 #ifdef SIGXFSZ

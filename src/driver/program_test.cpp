@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 #include <string>
@@ -107,6 +108,39 @@ TEST(ParseArguments, SettingsInArgumentOrder) {
         EXPECT_EQ(captured, c.messages);
         EXPECT_EQ(describe(got), c.settings);
     }
+}
+
+// Only a run that will read a large CDFG file starts again with heaps of
+// huge pages; the probe prints nothing.
+TEST(ParseArguments, OnlyARunOfALargeCdfgFileIsStartedAgain) {
+    tb::ScratchDir dir;
+    const std::string large = dir.path("large.cdfg"), small = dir.path("small.cdfg");
+    ASSERT_EQ(::truncate((tb::writeBytes(large, ""), large.c_str()), off_t{16} << 20), 0);
+    ASSERT_EQ(::truncate((tb::writeBytes(small, ""), small.c_str()), (off_t{16} << 20) - 1), 0);
+    const struct {
+        std::vector<std::string> args;
+        bool large;
+    } cases[] = {
+        {{large, "x.inf"}, true},
+        {{"-nochk", "-ctf", "c.ctf", large, "x.inf"}, true},
+        {{small, "x.inf"}, false},
+        {{large}, false},                      // no INF file: usage
+        {{"-x", large, "x.inf"}, false},       // unknown option: usage
+        {{"-version", large, "x.inf"}, false},
+        {{"-help", large, "x.inf"}, false},
+        {{dir.dir(), "x.inf"}, false},         // not a file
+        {{dir.path("missing.cdfg"), "x.inf"}, false},
+    };
+    std::string captured;
+    setMessageCapture(&captured);
+    for (const auto& c : cases) {
+        std::vector<std::string> copies = c.args;
+        std::vector<char*> argv{const_cast<char*>("tavikChk")};
+        for (std::string& a : copies) argv.push_back(a.data());
+        EXPECT_EQ(readsLargeCdfg(static_cast<int>(argv.size()), argv.data()), c.large) << c.args[0];
+    }
+    setMessageCapture(nullptr);
+    EXPECT_EQ(captured, "");
 }
 
 const std::string kUsage =
@@ -238,6 +272,11 @@ const std::vector<ProgramRow>& programRows() {
          "Error:constarint:Cat't open 'dir'\n" + msg(452, "dir") + warnings + totals(1, 2), 255, Cdfg::Rewritten, ""},
         {"CdfgFileThroughAPipe", kSmall, "", "<(cat prog.cdfg) prog.inf", warnings + totals(0, 2), 0, Cdfg::Unchanged,
          smallInf},
+        // A large file starts the program again before anything is printed.
+        {"LargeCdfgFileWithTitleAndDebug", none, "truncate -s 16M big.cdfg", "-title -debug big.cdfg prog.inf",
+         "<banner>--- Reading of 'big.cdfg' file ...\n--- Reset of file name ...\n" + checking + msg(501) +
+             totals(1, 0) + tb::kEndError,
+         255, Cdfg::None, ""},
         // A write back cut short by a file size limit keeps the original.
         {"FailedWriteBack", kSmall, "ulimit -f 1", "prog.cdfg prog.inf", warnings + totals(0, 2), 0, Cdfg::Unchanged,
          smallInf},

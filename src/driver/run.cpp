@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "cdfg/graph_ops.h"
 #include "cdfg/reader.h"
 #include "cdfg/validate.h"
@@ -412,6 +414,20 @@ ParseOutcome parseArguments(int argc, char** argv, RunSettings& s) {
         outcome = ParseOutcome::UsageError;
     }
     return outcome;
+}
+
+bool readsLargeCdfg(int argc, char** argv) {
+    constexpr std::uint64_t kLargeCdfgBytes = std::uint64_t{16} << 20;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] && sameText(argv[i], "-version")) return false;
+    RunSettings probe;
+    MessageHold quiet;
+    quiet.start();
+    const ParseOutcome outcome = parseArguments(argc, argv, probe);
+    quiet.drop();
+    struct stat st;
+    return outcome == ParseOutcome::Run && ::stat(probe.inputCdfgPath, &st) == 0 && S_ISREG(st.st_mode) &&
+           static_cast<std::uint64_t>(st.st_size) >= kLargeCdfgBytes;
 }
 
 void printUsage() {

@@ -20,6 +20,11 @@ enum class ParseOutcome {
 ParseOutcome parseArguments(int argc, char** argv, RunSettings& settings);
 void printUsage();
 
+// Whether the run these arguments ask for reads a CDFG file large enough
+// that heaps of huge pages pay for starting the program again (16 MiB and
+// up). Prints nothing: the run itself reports what the arguments lack.
+bool readsLargeCdfg(int argc, char** argv);
+
 // Prints the totals line and, with -title, the end banner; returns the exit
 // status finishRun uses (0 turns into -1 when an error was counted).
 int closeRun(int status);
