@@ -3,7 +3,7 @@
 // The C library's allocator grows each thread's heap a few small pages at a
 // time, and in a virtual machine the first touch of every small page is a
 // fault that costs microseconds: a large run spends more time there than in
-// some of its checks. glibc can instead make its heaps 16 MiB at a time and
+// some of its checks. glibc can instead make its heaps whole at once and
 // ask the kernel for transparent huge pages on them, but it reads that
 // setting (the GLIBC_TUNABLES environment variable) only when a program
 // starts. A run that wants it therefore starts itself again, before it has

@@ -5,7 +5,7 @@
 namespace {
 
 TEST(HeapTuning, TunablesAddedOnlyWhereHugePagesComeOnRequestAndNothingIsSetYet) {
-    const std::string ours = "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=16777216";
+    const std::string ours = "glibc.malloc.hugetlb=1:glibc.malloc.top_pad=67108864";
     const char* const madvise = "always [madvise] never\n";
     const struct {
         const char* current;
