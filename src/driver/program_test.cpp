@@ -115,8 +115,10 @@ TEST(ParseArguments, SettingsInArgumentOrder) {
 TEST(ParseArguments, OnlyARunOfALargeCdfgFileIsStartedAgain) {
     tb::ScratchDir dir;
     const std::string large = dir.path("large.cdfg"), small = dir.path("small.cdfg");
-    ASSERT_EQ(::truncate((tb::writeBytes(large, ""), large.c_str()), off_t{16} << 20), 0);
-    ASSERT_EQ(::truncate((tb::writeBytes(small, ""), small.c_str()), (off_t{16} << 20) - 1), 0);
+    tb::writeBytes(large, "");
+    tb::writeBytes(small, "");
+    ASSERT_EQ(::truncate(large.c_str(), off_t{16} << 20), 0);
+    ASSERT_EQ(::truncate(small.c_str(), (off_t{16} << 20) - 1), 0);
     const struct {
         std::vector<std::string> args;
         bool large;
