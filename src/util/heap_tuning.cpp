@@ -46,7 +46,7 @@ std::string hugePageHeapTunables(const char* current, std::string_view thpSettin
     return tunables + kHeapTunables;
 }
 
-void restartWithHugePageHeaps(char** argv) {
+void restartWithHugePageHeaps(char** argv, const char* program) {
 #if defined(__GLIBC__) && defined(__linux__)
     if (sanitized()) return;
     // valgrind runs the program on its own allocator and would not follow it
@@ -59,7 +59,7 @@ void restartWithHugePageHeaps(char** argv) {
     if (tunables.empty()) return;
     const std::string previous = current ? current : "";
     if (::setenv("GLIBC_TUNABLES", tunables.c_str(), 1) != 0) return;
-    ::execv("/proc/self/exe", argv);
+    ::execv(program, argv);
     // Not started again (no /proc, say): the run goes on as it is.
     if (current)
         ::setenv("GLIBC_TUNABLES", previous.c_str(), 1);
@@ -67,5 +67,6 @@ void restartWithHugePageHeaps(char** argv) {
         ::unsetenv("GLIBC_TUNABLES");
 #else
     static_cast<void>(argv);
+    static_cast<void>(program);
 #endif
 }

@@ -20,8 +20,9 @@
 // request, or the variable already says how the heaps are made.
 std::string hugePageHeapTunables(const char* current, std::string_view thpSetting);
 
-// Starts the running program again, with the same arguments, under those
-// tunables. Returns when nothing is to change or the program cannot be
-// started again (the run then goes on as it is), and under a memory checker
-// or sanitizer, which bring allocators of their own.
-void restartWithHugePageHeaps(char** argv);
+// Starts the running program (or the one named) again, with the arguments,
+// under those tunables. Returns, with the environment as it was, when
+// nothing is to change or the program cannot be started (the run then goes
+// on as it is), and under a memory checker or sanitizer, which bring
+// allocators of their own.
+void restartWithHugePageHeaps(char** argv, const char* program = "/proc/self/exe");

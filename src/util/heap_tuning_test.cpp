@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "support/binary_run.h"
+#include "support/sanitizer.h"
+
 namespace {
 
 TEST(HeapTuning, TunablesAddedOnlyWhereHugePagesComeOnRequestAndNothingIsSetYet) {
@@ -27,6 +35,34 @@ TEST(HeapTuning, TunablesAddedOnlyWhereHugePagesComeOnRequestAndNothingIsSetYet)
         SCOPED_TRACE(std::string(c.current ? c.current : "(unset)") + " / " + c.thp);
         EXPECT_EQ(hugePageHeapTunables(c.current, c.thp), c.expected);
     }
+}
+
+// env stands in for the program: it prints the environment it starts with.
+TEST(HeapTuning, TheProgramStartsAgainUnderTheTunablesOrGoesOnAsItWas) {
+    std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
+    const std::string thp((std::istreambuf_iterator<char>(setting)), std::istreambuf_iterator<char>());
+    const char* current = std::getenv("GLIBC_TUNABLES");
+    const std::string tunables = hugePageHeapTunables(current, thp);
+    const std::string before = current ? current : "(unset)";
+    char env[] = "env";
+    char* argv[] = {env, nullptr};
+    auto goOn = [] {
+        const char* now = std::getenv("GLIBC_TUNABLES");
+        std::printf("went on with %s\n", now ? now : "(unset)");
+    };
+    tb::Outcome o = tb::runInChild([&] {
+        restartWithHugePageHeaps(argv, "/usr/bin/env");
+        goOn();
+    });
+    if (tunables.empty() || tb::kAddressSanitizer)
+        EXPECT_EQ(o.out, "went on with " + before + "\n");
+    else
+        EXPECT_NE(("\n" + o.out).find("\nGLIBC_TUNABLES=" + tunables + "\n"), std::string::npos) << o.out;
+    o = tb::runInChild([&] {
+        restartWithHugePageHeaps(argv, "/nonexistent/program");
+        goOn();
+    });
+    EXPECT_EQ(o.out, "went on with " + before + "\n");
 }
 
 }  // namespace
