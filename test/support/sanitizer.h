@@ -16,4 +16,18 @@ inline constexpr bool kAddressSanitizer = false;
 inline constexpr bool kAddressSanitizer = false;
 #endif
 
+// Whether they are built with ThreadSanitizer, which brings its own
+// allocator too.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+inline constexpr bool kThreadSanitizer = true;
+#else
+inline constexpr bool kThreadSanitizer = false;
+#endif
+#else
+inline constexpr bool kThreadSanitizer = false;
+#endif
+
 }  // namespace tb
