@@ -1,31 +1,24 @@
-// Whether the tests are built with AddressSanitizer, whose allocator answers
-// impossible requests and address-space limits differently.
+// Whether the tests are built with a sanitizer: AddressSanitizer, whose
+// allocator answers impossible requests and address-space limits
+// differently, or ThreadSanitizer; both bring allocators of their own.
 #pragma once
+
+#if defined(__has_feature)
+#define TB_HAS_FEATURE(x) __has_feature(x)
+#else
+#define TB_HAS_FEATURE(x) 0
+#endif
 
 namespace tb {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || TB_HAS_FEATURE(address_sanitizer)
 inline constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kAddressSanitizer = true;
-#else
-inline constexpr bool kAddressSanitizer = false;
-#endif
 #else
 inline constexpr bool kAddressSanitizer = false;
 #endif
 
-// Whether they are built with ThreadSanitizer, which brings its own
-// allocator too.
-#if defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_THREAD__) || TB_HAS_FEATURE(thread_sanitizer)
 inline constexpr bool kThreadSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-inline constexpr bool kThreadSanitizer = true;
-#else
-inline constexpr bool kThreadSanitizer = false;
-#endif
 #else
 inline constexpr bool kThreadSanitizer = false;
 #endif
