@@ -56,6 +56,13 @@ bool memoryFailing = false;
 
 bool sameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
+// -version anywhere among the arguments wins over all the others.
+bool asksForVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] && sameText(argv[i], "-version")) return true;
+    return false;
+}
+
 // atoi-style: leading blanks and a sign allowed, anything else reads as 0.
 // Values beyond the 32-bit range are clamped to it.
 std::int32_t leadingInteger(const char* text) {
@@ -418,8 +425,7 @@ ParseOutcome parseArguments(int argc, char** argv, RunSettings& s) {
 
 bool readsLargeCdfg(int argc, char** argv) {
     constexpr std::uint64_t kLargeCdfgBytes = std::uint64_t{16} << 20;
-    for (int i = 1; i < argc; ++i)
-        if (argv[i] && sameText(argv[i], "-version")) return false;
+    if (asksForVersion(argc, argv)) return false;
     RunSettings probe;
     MessageHold quiet;
     quiet.start();
@@ -511,11 +517,9 @@ int runMain(int argc, char** argv) {
     setNodeCreationFailureHandler(onNodeCreationFailure);
     initMessages(1, programCatalogue());
 
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] && sameText(argv[i], "-version")) {
-            printVersion(kProgramName, kProgramVersion);
-            return 0;
-        }
+    if (asksForVersion(argc, argv)) {
+        printVersion(kProgramName, kProgramVersion);
+        return 0;
     }
 
     for (int i = 1; i < argc; ++i) {
