@@ -169,15 +169,22 @@ public:
     // A multiple of any page size; two readers hold one each.
     static constexpr std::size_t kWindow = std::size_t{16} << 20;
 
-    // What one reader has given back: [from, released) of its range [from, limit).
+    // Pages are asked for this far ahead of the reader, in one call: faulting
+    // them in one by one as the reader comes to them costs more. A multiple
+    // of any page size.
+    static constexpr std::size_t kAhead = std::size_t{4} << 20;
+
+    // What one reader has given back, [from, released), and asked for ahead,
+    // [.., populated), of its range [from, limit).
     struct Range {
         std::size_t released;
         std::size_t limit;
+        std::size_t populated;
     };
 
     FileMapping(int fd, std::size_t size) : size_(size) {
-        first_ = {0, size};
-        second_ = {size, size};
+        first_ = {0, size, 0};
+        second_ = {size, size, size};
         if (size == 0) return;
         void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) return;
@@ -199,15 +206,26 @@ public:
     void splitAt(std::size_t offset) {
         const std::size_t at = std::min(size_, (offset + kWindow - 1) / kWindow * kWindow);
         first_.limit = at;
-        second_ = {at, size_};
+        second_ = {at, size_, at};
     }
     Range& first() { return first_; }
     Range& second() { return second_; }
 
-    // Gives back the whole windows of the range below offset once a window's
-    // worth has been read past.
-    void releaseBelow(Range& r, std::uint64_t offset) {
-        if (!base_ || offset < r.released + kWindow) return;
+    // The reader of the range is at offset: asks for the pages ahead of it,
+    // and gives back the whole windows below it once a window's worth has
+    // been read past.
+    void readerAt(Range& r, std::uint64_t offset) {
+        if (!base_) return;
+        if (offset + kAhead / 2 >= r.populated && r.populated < r.limit) {
+            r.populated = std::max(r.populated, static_cast<std::size_t>(offset) / kAhead * kAhead);
+            const std::size_t n = std::min(kAhead, r.limit - r.populated);
+#ifdef MADV_POPULATE_READ
+            // Older kernels refuse it; the pages then fault in as read.
+            ::madvise(base_ + r.populated, n, MADV_POPULATE_READ);
+#endif
+            r.populated += n;
+        }
+        if (offset < r.released + kWindow) return;
         const std::size_t upTo = std::min(static_cast<std::size_t>(offset) / kWindow * kWindow, r.limit);
         if (upTo <= r.released) return;
         ::munmap(base_ + r.released, upTo - r.released);
@@ -705,7 +723,7 @@ bool findSplit(const unsigned char* data, std::size_t size, std::size_t& offset,
 void readOn(ByteSource& in, CdfgGraph& g, FileMapping& mapping, SpanRecorder& spans) {
     GraphSink sink(g, spans);
     readRecords(in, sink, [&](std::uint64_t offset) {
-        mapping.releaseBelow(mapping.first(), offset);
+        mapping.readerAt(mapping.first(), offset);
         return true;
     });
 }
@@ -733,7 +751,7 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     LargeStackThread second([&] {
         ByteSource rest(mapping.data(), size, split);
         partEnded = readRecords(rest, part, [&](std::uint64_t offset) {
-            mapping.releaseBelow(mapping.second(), offset);
+            mapping.readerAt(mapping.second(), offset);
             return true;
         });
         part.ended();
@@ -741,7 +759,7 @@ void readMapped(CdfgGraph& g, FileMapping& mapping, int fd, std::size_t splitFro
     GraphSink firstHalf(g, spans, part.firstIndex(), attrBase);
     const bool ended = readRecords(in, firstHalf, [&](std::uint64_t offset) {
         if (offset >= split) return false;
-        mapping.releaseBelow(mapping.first(), offset);
+        mapping.readerAt(mapping.first(), offset);
         return true;
     });
     second.join();
