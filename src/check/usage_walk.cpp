@@ -330,7 +330,12 @@ std::size_t programVisits(const CdfgGraph& g) { return kVisitsPerNode * (g.nodes
 
 }  // namespace
 
-std::vector<FileElement> fileElements(const CdfgGraph& g) {
+namespace {
+
+const CdfgGraph* keptFor = nullptr;
+std::vector<FileElement> keptElements;
+
+std::vector<FileElement> listFileElements(const CdfgGraph& g) {
     std::vector<FileElement> elements;
     for (NodeId file : chain(g, getAttrInt(g, findRoot(g), CfgRoot_ELEMENT))) {
         if (getKind(g, file) != CFG_FILEINFO) continue;
@@ -342,6 +347,22 @@ std::vector<FileElement> fileElements(const CdfgGraph& g) {
         }
     }
     return elements;
+}
+
+}  // namespace
+
+std::vector<FileElement> fileElements(const CdfgGraph& g) {
+    return keptFor == &g ? keptElements : listFileElements(g);
+}
+
+KeptFileElements::KeptFileElements(const CdfgGraph& g) {
+    keptElements = listFileElements(g);
+    keptFor = &g;
+}
+
+KeptFileElements::~KeptFileElements() {
+    keptFor = nullptr;
+    keptElements = {};
 }
 
 void walkProgramUsage(CdfgGraph& g, const UsageHandlers& handlers) {

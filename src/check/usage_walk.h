@@ -74,3 +74,15 @@ bool sharedUsageStands(const CdfgGraph& g, const UsageShare& share);
 
 // The top-level elements of every file, in file and element order.
 std::vector<FileElement> fileElements(const CdfgGraph& g);
+
+// While one lives, fileElements of that graph is the list it made instead
+// of a walk of the files' chains, which costs a cache miss per element on a
+// large program. For the passes after the function tree, which change no
+// chain.
+class KeptFileElements {
+public:
+    explicit KeptFileElements(const CdfgGraph& g);
+    ~KeptFileElements();
+    KeptFileElements(const KeptFileElements&) = delete;
+    KeptFileElements& operator=(const KeptFileElements&) = delete;
+};

@@ -122,4 +122,27 @@ int main(int argc, char *argv[]) {
     }
 }
 
+// The list kept for a graph stands for it, however its chains change, until
+// it is dropped; another graph's is walked.
+TEST(UsageWalk, KeptFileElementsStandForTheirGraphOnly) {
+    auto g = tb::compileC("int a;\nint f(void) { return a; }\n");
+    auto other = tb::compileC("int b;\n");
+    ASSERT_TRUE(g && other);
+    auto nodes = [](const std::vector<FileElement>& list) {
+        std::vector<NodeId> ids;
+        for (const FileElement& e : list) ids.push_back(e.node);
+        return ids;
+    };
+    const std::vector<NodeId> before = nodes(fileElements(*g));
+    ASSERT_EQ(before.size(), 2u);
+    const std::vector<NodeId> otherOwn = nodes(fileElements(*other));
+    {
+        const KeptFileElements kept(*g);
+        ASSERT_EQ(setNextId(*g, before[0], 0), 0);  // the chain ends at the first element
+        EXPECT_EQ(nodes(fileElements(*g)), before);
+        EXPECT_EQ(nodes(fileElements(*other)), otherOwn);
+    }
+    EXPECT_EQ(nodes(fileElements(*g)), std::vector<NodeId>{before[0]});
+}
+
 }  // namespace

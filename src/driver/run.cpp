@@ -290,6 +290,7 @@ int runSequence() {
         } else if (buildFunctionTree(*graph) != 0) {
             return closeRun(-1);
         }
+        const KeptFileElements elements(*graph);
         // What the INF file shows is settled now: the checks that follow only
         // mark nodes. Its walks run beside them, from before the outside-call
         // and global checks are set up, which they need nothing of. Those two
