@@ -326,10 +326,41 @@ int collectDeclaration(CdfgGraph& g, NodeId node) {
     return 0;
 }
 
+// The records of the declarations lie anywhere: each entry's record and
+// attributes are asked for a few entries ahead, the attributes once the
+// record has come.
+class EntriesAhead {
+public:
+    EntriesAhead(const CdfgGraph& g, const DeclEntry* first) : g_(g), record_(first), attrs_(first) {
+        for (int i = 0; i < kRecordAhead && record_; ++i) step();
+    }
+    void step() {
+        if (record_) {
+            if (const CdfgNode* n = lookupNode(g_, record_->declaration)) __builtin_prefetch(n);
+            record_ = record_->next;
+        }
+        if (attrs_ && stepped_++ >= kRecordAhead - kAttrsAhead) {
+            if (const CdfgNode* n = lookupNode(g_, attrs_->declaration))
+                __builtin_prefetch(g_.attrs.data() + n->attrBegin);
+            attrs_ = attrs_->next;
+        }
+    }
+
+private:
+    static constexpr int kRecordAhead = 16, kAttrsAhead = 8;
+    const CdfgGraph& g_;
+    const DeclEntry* record_;
+    const DeclEntry* attrs_;
+    int stepped_ = 0;
+};
+
 int checkDeclarationEntries(CdfgGraph& g) {
     int result = 0;
-    for (const DeclEntry* entry = declList; entry; entry = entry->next)
+    EntriesAhead ahead(g, declList);
+    for (const DeclEntry* entry = declList; entry; entry = entry->next) {
+        ahead.step();
         result |= checkEntry(g, *entry);
+    }
     for (const DeclEntry* entry = declList; entry; entry = entry->next)
         setMarkBits(g, entry->declaration, kMarkHigh, 0);
     freeEntries();
