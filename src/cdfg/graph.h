@@ -410,8 +410,11 @@ inline void setMarkBits(CdfgGraph& g, NodeId id, std::uint32_t bits, std::uint32
     const CdfgNode* node = cdfg_detail::live(g, id);
     if (!node) return;
     std::atomic_ref<std::uint32_t> mark(const_cast<std::uint32_t&>(node->mark));
-    mark.fetch_and(~bits, std::memory_order_relaxed);
-    mark.fetch_or(value & bits, std::memory_order_relaxed);
+    // One locked operation where one does: each is a barrier to the loads
+    // after it, which a loop over many records then waits for.
+    const std::uint32_t set = value & bits;
+    if (set != bits) mark.fetch_and(~bits | set, std::memory_order_relaxed);
+    if (set != 0) mark.fetch_or(set, std::memory_order_relaxed);
 }
 
 TAVIK_ALWAYS_INLINE std::uint32_t getAttrCount(const CdfgGraph& g, NodeId id) {

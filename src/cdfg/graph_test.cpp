@@ -224,6 +224,29 @@ TEST(Graph, DeleteTreeFollowsOwnedNodesOnly) {
     EXPECT_EQ(getKind(*g, value), DFG_INPUT_CONST);
 }
 
+// Each pass changes only its own bits of the mark word.
+TEST(Graph, MarkBitsChangeOnlyTheBitsNamed) {
+    struct Case {
+        std::uint32_t before, bits, value, after;
+    };
+    const Case cases[] = {
+        {0x80000005u, kMarkHigh, 0, 0x00000005u},           // clear the high bit
+        {0x00000005u, kMarkHigh, kMarkHigh, 0x80000005u},   // set it
+        {0x80000005u, kMarkLow, 0x12u, 0x80000012u},        // a new index beside the high bit
+        {0x80000005u, kMarkLow, 0, 0x80000000u},            // the index cleared
+        {0x00000005u, kMarkLow, 0xffffffffu, 0x7fffffffu},  // a value wider than the bits
+    };
+    auto g = newGraph();
+    const NodeId n = createNode(*g, CFG_DECLARE);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before);
+        setMark(*g, n, c.before);
+        setMarkBits(*g, n, c.bits, c.value);
+        EXPECT_EQ(getMark(*g, n), c.after);
+        EXPECT_EQ(getMarkBits(*g, n, c.bits), c.after & c.bits);
+    }
+}
+
 TEST(Graph, FindRootIsTheFirstRootOfTheList) {
     auto g = newGraph();
     EXPECT_EQ(findRoot(*g), 0u);
