@@ -106,6 +106,25 @@ struct SpanBlock {
     bool operator==(const SpanBlock&) const = default;
 };
 
+#if defined(__GNUC__)
+#define TAVIK_ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define TAVIK_ALWAYS_INLINE inline
+#endif
+
+namespace cdfg_detail {
+// Asks the memory for the line that lies that many bytes past p, wherever
+// it is: a prefetch never faults, so it may lie past the end of an array.
+// Always inline: a call of it, having no effect the compiler can see, would
+// be dropped.
+TAVIK_ALWAYS_INLINE void prefetchPast(const void* p, std::size_t bytes) {
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + bytes));
+}
+// How far ahead walks ask: the hardware's own prefetching stops at the end
+// of every 4 KiB page, and walks that follow links show it no stream.
+inline constexpr std::size_t kLookAhead = 1024;
+}  // namespace cdfg_detail
+
 // The texts of string attributes, numbered 1, 2, ... in the order stored.
 // Each is stored once, followed by a NUL, in large blocks that never move, so
 // views and pointers of a text stay valid as long as the store. A store may
@@ -126,8 +145,8 @@ public:
         const Ref& r = number > tailBase_ ? tail_[number - tailBase_ - 1] : refs_[number - 1];
         // Texts are numbered and stored in the order read, which walks
         // mostly follow: the ones read next are asked for now.
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&r) + 1024));
-        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(r.data) + 1024));
+        cdfg_detail::prefetchPast(&r, cdfg_detail::kLookAhead);
+        cdfg_detail::prefetchPast(r.data, cdfg_detail::kLookAhead);
         return {r.data, r.size};
     }
     // How many texts are stored.
@@ -279,22 +298,9 @@ static_assert(sizeof(CdfgNode) == 32, "two node records to a cache line");
 // ---- Accessors of every node visit, inline so that a walk's step is a few
 // loads instead of calls ----
 
-#if defined(__GNUC__)
-#define TAVIK_ALWAYS_INLINE [[gnu::always_inline]] inline
-#else
-#define TAVIK_ALWAYS_INLINE inline
-#endif
-
 namespace cdfg_detail {
 // Lookup through the id pages (ids not in list order).
 const CdfgNode* lookupPaged(const CdfgGraph& g, NodeId id);
-
-// Asks the memory for the line that lies that many bytes past p, wherever
-// it is: a prefetch never faults, so it may lie past the end of an array.
-TAVIK_ALWAYS_INLINE void prefetchPast(const void* p, std::size_t bytes) {
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(p) + bytes));
-}
-inline constexpr std::size_t kLookAhead = 1024;
 
 TAVIK_ALWAYS_INLINE const CdfgNode* live(const CdfgGraph& g, NodeId id) {
     if (g.denseIds) {

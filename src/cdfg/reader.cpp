@@ -174,11 +174,6 @@ public:
     // of any page size.
     static constexpr std::size_t kAhead = std::size_t{4} << 20;
 
-    // Each record asks for the bytes this far ahead of it: the hardware's own
-    // prefetching stops at the end of every 4 KiB page, and the reader would
-    // then wait for memory at the start of each next one.
-    static constexpr std::size_t kPrefetch = 1024;
-
     // What one reader has given back, [from, released), and asked for ahead,
     // [.., populated), of its range [from, limit).
     struct Range {
@@ -221,7 +216,8 @@ public:
     // been read past.
     void readerAt(Range& r, std::uint64_t offset) {
         if (!base_) return;
-        if (offset + kPrefetch < r.limit) __builtin_prefetch(base_ + offset + kPrefetch);
+        // Without it the reader waits for memory at the start of every page.
+        cdfg_detail::prefetchPast(base_ + offset, cdfg_detail::kLookAhead);
         if (offset + kAhead / 2 >= r.populated && r.populated < r.limit) {
             r.populated = std::max(r.populated, static_cast<std::size_t>(offset) / kAhead * kAhead);
             const std::size_t n = std::min(kAhead, r.limit - r.populated);
