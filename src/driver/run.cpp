@@ -241,7 +241,12 @@ int runSequence() {
     Gate usageSetUp;
     std::unique_ptr<LargeStackThread> infWork;
     if (s.checkEnabled != 1)
-        infWork = std::make_unique<LargeStackThread>([&] { preparedInf = prepareInf(*graph); });
+        infWork = std::make_unique<LargeStackThread>([&] {
+            preparedInf = prepareInf(*graph);
+            // Validation's last step, the search of the PrevId chains, is
+            // mostly still ahead when the INF walks end.
+            helpValidation(validationShare);
+        });
     // With the checks and no constraint file to merge first, the prototype
     // check comes next. Its walks are bounded on any graph and only read it,
     // so it runs now, beside validation, with its messages held until its
