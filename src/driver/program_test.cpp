@@ -337,7 +337,8 @@ INSTANTIATE_TEST_SUITE_P(Runs, ProgramRun, ::testing::ValuesIn(programRows()),
 // Running out of memory in an allocation wrapper or in operator new prints
 // message 451 with the totals so far and ends the process with status 1.
 TEST(MemoryFailure, Prints451AndExitsOne) {
-    if (tb::kAddressSanitizer) GTEST_SKIP() << "the sanitizer allocator aborts on impossible requests";
+    if (tb::kAddressSanitizer || tb::kThreadSanitizer)
+        GTEST_SKIP() << "the sanitizer allocator aborts on impossible requests";
     auto failing = [](const std::function<void()>& call) {
         return tb::runInChild([&] {
             setMessageCapture(nullptr);
