@@ -234,7 +234,7 @@ TEST(Hardening, RunningOutOfNodeIdsEndsTheRun) {
 // earlier test left free in the process can serve the reservation.
 TEST(Hardening, MemoryFailureEndsOnlyTheInProcessRun) {
     if (tb::kAddressSanitizer || tb::kThreadSanitizer)
-        GTEST_SKIP() << "the sanitizer reserves more address space than the limit leaves (or a file can be long)";
+        GTEST_SKIP() << "the sanitizer reserves more address space than the limit leaves, or than a file can be long";
     tb::ScratchDir dir;
     const std::string cdfg = dir.path("big.cdfg");
     tb::Outcome child = tb::runInChild([&] {
