@@ -336,12 +336,12 @@ public:
     }
     void step() {
         if (record_) {
-            if (const CdfgNode* n = lookupNode(g_, record_->declaration)) __builtin_prefetch(n);
+            if (const CdfgNode* n = lookupNode(g_, record_->declaration)) cdfg_detail::prefetchPast(n, 0);
             record_ = record_->next;
         }
         if (attrs_ && stepped_++ >= kRecordAhead - kAttrsAhead) {
             if (const CdfgNode* n = lookupNode(g_, attrs_->declaration))
-                __builtin_prefetch(g_.attrs.data() + n->attrBegin);
+                cdfg_detail::prefetchPast(g_.attrs.data() + n->attrBegin, 0);
             attrs_ = attrs_->next;
         }
     }
