@@ -70,6 +70,14 @@ TEST(Reader, ACutRecordKeepsWhatWasRead) {
     EXPECT_EQ(getLine(*g, 2), 0u);
     // Four words of a record are dropped.
     EXPECT_EQ(read(b.data.substr(0, b.data.size() - 4))->nodes.size(), 1u);
+    // A value cut short adds no attribute.
+    for (std::uint32_t kind : {ATTR_CHAR, ATTR_INT, ATTR_LONGLONG, ATTR_STRING}) {
+        Bytes c;
+        c.head(1, CFG_DECLARE, 2).u32(CfgDecl_KIND).u32(ATTR_INT).u32(DECL_VAR).u32(CfgDecl_NAME).u32(kind);
+        if (kind == ATTR_STRING) c.u16(8).data += "abc";
+        if (kind == ATTR_LONGLONG) c.u32(1);
+        EXPECT_EQ(getAttrCount(*read(c.data), 1), 1u) << kind;
+    }
 }
 
 TEST(Reader, UnknownValueKindsCarryNoValueBytes) {

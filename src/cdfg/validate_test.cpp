@@ -9,16 +9,23 @@ namespace {
 
 // Owned nesting counts, chains and references that point back do not.
 TEST(Validate, NestingIsBoundedChainsAndReferencesAreNot) {
-    for (std::uint32_t levels : {kMaxNestingDepth - 1, kMaxNestingDepth + 5}) {
-        std::unique_ptr<CdfgGraph> g = newGraph();
-        NodeId e = createNode(*g, DFG_INPUT_CONST);
-        for (std::uint32_t i = 0; i < levels; ++i) {
-            NodeId o = createNode(*g, DFG_OPERATION);
-            setAttrNode(*g, o, DfgOpe_LEFT, e);
-            e = o;
+    // Nested from the first node in the list down, and from the last up.
+    for (bool topDown : {false, true}) {
+        for (std::uint32_t levels : {kMaxNestingDepth - 1, kMaxNestingDepth + 5}) {
+            std::unique_ptr<CdfgGraph> g = newGraph();
+            const NodeId leaf = topDown ? levels + 1 : 1;
+            for (NodeId id = 1; id <= levels + 1; ++id) createNode(*g, id == leaf ? DFG_INPUT_CONST : DFG_OPERATION);
+            for (NodeId id = 1; id <= levels; ++id)
+                setAttrNode(*g, topDown ? id : id + 1, DfgOpe_LEFT, topDown ? id + 1 : id);
+            std::string reason;
+            EXPECT_EQ(validateGraph(*g, reason), levels > kMaxNestingDepth ? -1 : 0) << levels;
+            // Named by the first node found with more levels below it than allowed.
+            if (levels > kMaxNestingDepth) {
+                const NodeId named = topDown ? levels - kMaxNestingDepth : kMaxNestingDepth + 2;
+                EXPECT_EQ(reason, "node " + std::to_string(named) + " nests more than " +
+                                      std::to_string(kMaxNestingDepth) + " levels deep");
+            }
         }
-        std::string reason;
-        EXPECT_EQ(validateGraph(*g, reason), levels > kMaxNestingDepth ? -1 : 0) << levels;
     }
     std::unique_ptr<CdfgGraph> g = newGraph();
     NodeId d = createNode(*g, CFG_DECLARE), use = createNode(*g, DFG_INPUT_VAR);

@@ -60,6 +60,19 @@ TEST(Writer, FailuresAreReportedAsMinusOne) {
     auto back = readCdfg(path.c_str());
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->nodes.empty());
+    // The file a graph was read from cut short under it: its records can no
+    // longer be copied, and the write fails instead of waiting for them.
+    {
+        auto one = newGraph();
+        createNode(*one, CFG_BREAK);
+        ASSERT_EQ(writeCdfg(one.get(), path.c_str()), 0);
+    }
+    auto shrunk = readCdfg(path.c_str());
+    ASSERT_TRUE(shrunk);
+    std::filesystem::resize_file(path, 0);
+    const std::string copy = tb::tempPath("copy.cdfg");
+    EXPECT_EQ(writeCdfg(shrunk.get(), copy.c_str()), -1);
+    EXPECT_FALSE(std::filesystem::exists(copy));
     std::remove(path.c_str());
 }
 
