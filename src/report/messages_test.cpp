@@ -55,7 +55,10 @@ TEST_F(MessagesTest, NoCatalogueMeansEveryCodeIsUnknownButFreeFormStillPrints) {
     initMessages(1, nullptr);
     printMessage(451);
     printMessage(MSG_FREE_FORM, "%s=%d\n", "x", 4);
-    EXPECT_EQ(out, "Error No.451\nx=4\n");
+    // Longer than the buffer on the stack: printed whole.
+    const std::string name(3000, 'n');
+    printMessage(MSG_FREE_FORM, "%s=%d\n", name.c_str(), 4);
+    EXPECT_EQ(out, "Error No.451\nx=4\n" + name + "=4\n");
     EXPECT_EQ(errorCount(), 1);
 }
 

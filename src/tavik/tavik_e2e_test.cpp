@@ -87,6 +87,17 @@ TEST(TavikCheck, GccAndTextFormats) {
     EXPECT_EQ(help.out.rfind("usage: tavik check", 0), 0u);
 }
 
+// A message that quotes a name points at the node of that name, wherever it
+// stands on the line.
+TEST(TavikCheck, ColumnOfTheNamedDeclaration) {
+    tb::ScratchDir dir;
+    tb::writeBytes(dir.path("p.c"), "void work(float *buf)\n{\n    long double x, y;\n    x = y = 1;\n"
+                                    "    buf[0] = x + y;\n}\n" + tb::kModuleMain);
+    const std::string e525 = ": error: The long double type has not been supported. ";
+    EXPECT_EQ(check(dir, {"--format", "gcc", "p.c"}).out,
+              "p.c:3:20" + e525 + "'y' [E525]\np.c:3:17" + e525 + "'x' [E525]\n\n2 error(s), 0 warning(s).\n");
+}
+
 // Every property the SARIF 2.1.0 schema requires of what the log holds.
 void expectValidSarif(const json& log) {
     ASSERT_TRUE(log.is_object());
