@@ -290,8 +290,8 @@ int main(int argc, char *argv[])
          "output a.c f s3 varname=t.a fixedP S 8:4\ninout a.c f n1\nint a.c f n2  S 8\n"
          "module a.c f prefix=m9\nmodule a.c k\nevFunc a.c k\nfloat a.c f s1\n$end_directive\n",
          {w603(9)},
-         {"s1: input varname=s1@2", "s1: float  @10", "s2: input varname=s2 fixedP S 8:4@3", "s3: output varname=t.a fixedP S 8:4@4",
-          "n1: inout  @5", "n2: int  S 8@6", "k(): module@8"},
+         {"s1: input varname=s1@2", "s1: float  @10", "s2: input varname=s2 fixedP S 8:4@3",
+          "s3: output varname=t.a fixedP S 8:4@4", "n1: inout  @5", "n2: int  S 8@6", "k(): module@8"},
          {"s1: input varname=s1@2", "s1: float  @10", "s2: input varname=s2 fixedP S 8:4@3",
           "s3: output varname=t.a fixedP S 8:4@4", "n1: inout  @5", "n2: int  S 8@6"},
          inf({"f", "k"}, 0,
