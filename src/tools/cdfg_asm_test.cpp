@@ -72,7 +72,7 @@ TEST(CdfgAsm, ValuesPositionsAndRawBytes) {
         "  CfgDecl_NAME \"q\\\"#\\x00\\xff\"   # '#' inside a text is no comment\n"
         "  CfgDecl_VALTYPE DECL_VALTYPE_DOUBLE\n"
         "  CfgDecl_KIND -1\n"
-        "  CfgDecl_VALUE 2.5e3\n"
+        "  CfgDecl_VALUE 0002500.0000000000\n"  // as long as hex bits, yet decimal
         "  CfgDecl_DIMNODE @1\n"
         "  CfgDecl_BITMSB ATTR_CHAR -128\n"
         "  CfgDecl_BITLSB ATTR_LONGLONG 0x123456789\n"

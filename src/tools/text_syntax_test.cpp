@@ -56,6 +56,7 @@ TEST(TextSyntax, IntegersMustFitTheirField) {
         {"-2147483648", 32, true, 0x80000000u},
         {"-2147483649", 32, true, std::nullopt},
         {"0x1F", 32, false, 31},
+        {"010", 32, false, 10},  // a leading zero is no octal or hex
         {"-0x80", 8, true, 0x80},
         {"255", 8, true, 255},
         {"256", 8, true, std::nullopt},
